@@ -1,0 +1,39 @@
+// Where serial port number n lives on this machine, and which ports exist.
+//
+// Port n (1..256) is the link "COM<n>" in the folder named by QVLASER_PORTS_DIR when that link
+// exists; otherwise the link in the default ports folder ($XDG_RUNTIME_DIR/qvlaser/ports, or
+// /tmp/qvlaser-<uid>/ports); otherwise a fixed table: COM1..32 = /dev/ttyS0..31,
+// COM33..64 = /dev/ttyUSB0..31, COM65..96 = /dev/ttyACM0..31. A link counts as present even
+// when it dangles, so that opening it reports "not exists" rather than falling through.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+constexpr int kMinPort = 1;
+constexpr int kMaxPort = 256;
+
+// The folder named by QVLASER_PORTS_DIR, or empty when the variable is unset or empty.
+std::string environmentPortsDirectory();
+// The default ports folder (not created).
+std::string defaultPortsDirectory();
+// The folder a program that publishes a port (the simulator) registers its link in:
+// QVLASER_PORTS_DIR when set, else the default folder.
+std::string publishPortsDirectory();
+
+// "COM<n>".
+std::string portName(int port);
+// The number in "COM<n>" (case-insensitive, 1..256), or nothing.
+std::optional<int> parsePortName(const std::string& name);
+
+// The device path for port n by the rules above; empty when n is out of range or unmapped.
+std::string devicePathForPort(int port);
+
+// Every port that has a link in either folder or a table device that exists, sorted, unique.
+// Returns nothing when neither folder nor /dev can be listed.
+std::optional<std::vector<int>> enumeratePorts();
+
+}  // namespace qv
