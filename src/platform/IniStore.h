@@ -70,7 +70,7 @@ class IniStore {
   const Section* findSection(const std::string& name) const;
   const Line* findLine(const std::string& section, const std::string& key) const;
 
-  std::vector<Section> sections_;  // sections_[0] holds the lines before the first header
+  std::vector<Section> sections_{Section{}};  // [0]: the lines before the first header
   std::string eol_ = "\n";         // line ending of the loaded file, kept on save
 };
 
