@@ -105,7 +105,8 @@ class TCounter : public TMonitorThread {
   void Execute() override;
 
  private:
-  std::mutex setMutex_;  // serialises SetInterval / SetCheckInterval
+  std::mutex setMutex_;    // serialises SetInterval / SetCheckInterval
+  std::mutex startMutex_;  // makes Start and the thread's "fired, now park" step exclusive
   std::atomic<uint32_t> interval_{0};
   std::atomic<uint32_t> checkInterval_{1};
   std::atomic<int64_t> due_{0};
@@ -126,7 +127,7 @@ class TThreadTimer : public TMonitorThread {
   void SetInterval(uint32_t ms);
   int64_t Period() const { return period_.load(); }
   int64_t Due() const { return due_.load(); }
-  uint16_t SleepStep = 5;  // ms between two looks at the clock; set before enabling
+  std::atomic<uint16_t> SleepStep{5};  // ms between two looks at the clock
 
   TNotifyEvent OnTimer;        // main thread
   TNotifyEvent OnTimerThread;  // timer thread, before OnTimer

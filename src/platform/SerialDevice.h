@@ -117,7 +117,7 @@ class SerialDevice {
   bool lost() const { return lost_.load(); }
   // Runs once per open when the line hangs up, on the I/O thread: must not block or close.
   void setLostHandler(std::function<void()> handler);
-  int fd() const { return fd_; }
+  int fd() const { return fd_.load(); }
 
  private:
   struct Request {
@@ -136,13 +136,16 @@ class SerialDevice {
   void serviceWrite();
   void wake();
 
-  mutable std::mutex mutex_;  // guards the requests, closing_ and timeouts_
+  mutable std::mutex mutex_;  // guards the requests, the descriptors' use, closing_, timeouts_,
+                              // pendingWrite_, lostPending_ and lostHandler_
   Request read_, write_, waitInput_;
+  std::string pendingWrite_;  // copy of the bytes of the write in progress
   bool closing_ = false;
+  bool lostPending_ = false;  // the lost handler is still to run
   SerialTimeouts timeouts_;
   std::atomic<bool> lost_{false};
-  std::function<void()> lostHandler_;  // set before open, read by the I/O thread
-  int fd_ = -1;
+  std::function<void()> lostHandler_;
+  std::atomic<int> fd_{-1};
   int wakeFd_ = -1;  // eventfd that breaks the I/O thread's poll
   int osError_ = 0;
   std::thread io_;

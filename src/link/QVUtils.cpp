@@ -1,0 +1,275 @@
+#include "link/QVUtils.h"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <stdexcept>
+
+#include "platform/Clock.h"
+
+namespace {
+
+struct SyncItem {
+  std::function<void()> fn;
+  bool done = false;
+  std::exception_ptr error;
+};
+
+std::mutex gSyncMutex;  // guards gQueue, gHook and every SyncItem::done
+std::condition_variable gSyncDone;
+std::deque<SyncItem*> gQueue;
+std::function<void()> gHook;
+// Set while gQueue holds items (changed under gSyncMutex), so a waiting main thread wakes for them.
+qv::Event gPending{qv::Event::Reset::Manual};
+
+std::atomic<bool> gMainNamed{false};
+std::atomic<std::thread::id> gMainId{};
+
+}  // namespace
+
+bool IsMainThread() {
+  if (gMainNamed.load()) return gMainId.load() == std::this_thread::get_id();
+  return ::syscall(SYS_gettid) == ::getpid();
+}
+
+void SetMainThread() {
+  gMainId.store(std::this_thread::get_id());
+  gMainNamed.store(true);
+}
+
+void SetMainThreadWakeHook(std::function<void()> hook) {
+  std::lock_guard lock(gSyncMutex);
+  gHook = std::move(hook);
+}
+
+void Synchronize(std::function<void()> fn) {
+  if (!fn) return;
+  if (IsMainThread()) {
+    fn();
+    return;
+  }
+  SyncItem item;
+  item.fn = std::move(fn);
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(gSyncMutex);
+    gQueue.push_back(&item);
+    gPending.set();
+    hook = gHook;
+  }
+  if (hook) hook();
+  {
+    std::unique_lock lock(gSyncMutex);
+    gSyncDone.wait(lock, [&] { return item.done; });
+  }
+  if (item.error) std::rethrow_exception(item.error);
+}
+
+bool CheckSynchronize(int timeoutMs) {
+  if (!IsMainThread()) return false;
+  if (!gPending.wait(timeoutMs)) return false;
+  bool ran = false;
+  for (;;) {
+    SyncItem* item = nullptr;
+    {
+      std::lock_guard lock(gSyncMutex);
+      if (gQueue.empty()) {
+        gPending.reset();
+        break;
+      }
+      item = gQueue.front();
+      gQueue.pop_front();
+    }
+    std::exception_ptr error;
+    try {
+      item->fn();
+    } catch (...) {
+      error = std::current_exception();
+    }
+    {
+      std::lock_guard lock(gSyncMutex);
+      item->error = error;
+      item->done = true;
+    }
+    gSyncDone.notify_all();
+    ran = true;
+  }
+  return ran;
+}
+
+bool WaitKeepingSynchronize(qv::Event& e, int timeoutMs) {
+  if (!IsMainThread()) return e.wait(timeoutMs);
+  const int64_t end = qv::counterNow() + int64_t(timeoutMs) * qv::counterFrequency() / 1000;
+  for (;;) {
+    int left = qv::kInfinite;
+    if (timeoutMs >= 0) {
+      left = static_cast<int>((end - qv::counterNow()) * 1000 / qv::counterFrequency());
+      if (left < 0) left = 0;
+    }
+    int which = qv::waitForAny({&e, &gPending}, left);
+    if (which == 0) return true;
+    if (which < 0) return false;
+    CheckSynchronize(0);
+  }
+}
+
+// ---- TMonitorThread ----
+
+TMonitorThread::TMonitorThread() = default;
+
+TMonitorThread::~TMonitorThread() {
+  // Normally the concrete class has shut the thread down already.
+  TMonitorThread::Shutdown();
+}
+
+void TMonitorThread::ensureStarted() {
+  std::lock_guard lock(threadMutex_);
+  if (started_) return;
+  started_ = true;
+  thread_ = std::thread([this] { body(); });
+}
+
+void TMonitorThread::body() {
+  try {
+    Execute();
+  } catch (const std::exception& e) {
+    ErrorCode = 1;
+    ErrorMessage = e.what();
+    ReportError();
+  } catch (...) {
+    ErrorCode = 1;
+    ErrorMessage = "unknown exception";
+    ReportError();
+  }
+  finished_.set();
+}
+
+void TMonitorThread::Activate() {
+  ensureStarted();
+  RunEvent.set();
+}
+
+void TMonitorThread::Deactivate() {
+  if (!Terminated()) RunEvent.reset();
+}
+
+void TMonitorThread::WaitUntilActive() {
+  if (!Terminated()) (void)RunEvent.wait(qv::kInfinite);
+}
+
+bool TMonitorThread::KeepRunning() {
+  WaitUntilActive();
+  return !Terminated();
+}
+
+void TMonitorThread::Shutdown() {
+  Terminate();
+  RunEvent.set();
+  {
+    std::lock_guard lock(threadMutex_);
+    if (!started_) {
+      started_ = true;  // never ran, and never will
+      finished_.set();
+      return;
+    }
+    if (thread_.get_id() == std::this_thread::get_id()) return;  // the thread ends by itself
+  }
+  WaitKeepingSynchronize(finished_);
+  std::lock_guard lock(threadMutex_);
+  if (thread_.joinable()) thread_.join();
+}
+
+// ---- TCounter ----
+
+TCounter::TCounter() = default;
+
+TCounter::~TCounter() { Shutdown(); }
+
+void TCounter::SetInterval(uint32_t v) {
+  std::lock_guard lock(setMutex_);
+  if (v == interval_.load()) return;
+  if (checkInterval_.load() < v) checkInterval_.store(v < 20 ? 1 : v / 10);
+  const int64_t ticks = int64_t(v) * qv::counterFrequency() / 1000;
+  due_.fetch_add(ticks - ticks_.load());  // a running delay keeps its start point
+  ticks_.store(ticks);
+  interval_.store(v);
+}
+
+void TCounter::SetCheckInterval(uint32_t v) {
+  std::lock_guard lock(setMutex_);
+  if (v != 0 && v <= interval_.load()) checkInterval_.store(v);
+}
+
+void TCounter::Start() {
+  std::lock_guard lock(startMutex_);
+  due_.store(qv::counterNow() + ticks_.load());
+  stopped_.store(false);
+  Activate();
+}
+
+void TCounter::Execute() {
+  while (KeepRunning()) {
+    int64_t now;
+    do {
+      qv::sleepMs(static_cast<int>(checkInterval_.load()));
+      now = qv::counterNow();
+    } while (now < due_.load() && !stopped_.load() && !Terminated() && Active());
+    if (Terminated()) break;
+    if (!Active()) continue;  // stopped before it was due
+    if (!stopped_.load()) {
+      if (OnTimerThd) OnTimerThd(this);
+      if (OnTimer) Synchronize([this] { OnTimer(this); });
+    }
+    // A Start during the handlers moved Due ahead: keep counting for it.
+    std::lock_guard lock(startMutex_);
+    if (!Terminated() && qv::counterNow() >= due_.load()) Deactivate();
+  }
+}
+
+// ---- TThreadTimer ----
+
+TThreadTimer::TThreadTimer() : period_(int64_t(1000) * qv::counterFrequency() / 1000) {}
+
+TThreadTimer::~TThreadTimer() { Shutdown(); }
+
+void TThreadTimer::SetInterval(uint32_t ms) {
+  if (ms == interval_.load()) return;
+  interval_.store(ms);
+  period_.store(int64_t(ms) * qv::counterFrequency() / 1000);
+}
+
+void TThreadTimer::SetEnabled(bool b) {
+  if (b == enabled_.load()) return;
+  enabled_.store(b);
+  if (b) {
+    due_.store(qv::counterNow() + period_.load());
+    Activate();
+  } else {
+    Deactivate();
+  }
+}
+
+void TThreadTimer::DoTimer() {
+  if (OnTimer) Synchronize([this] { OnTimer(this); });
+}
+
+void TThreadTimer::Execute() {
+  while (!Terminated()) {
+    int64_t now = qv::counterNow();
+    while (now < due_.load() && Enabled() && !Terminated()) {
+      qv::sleepMs(SleepStep.load());
+      now = qv::counterNow();
+    }
+    if (Terminated()) break;
+    if (Enabled()) {
+      if (OnTimerThread) OnTimerThread(this);
+      DoTimer();
+      due_.fetch_add(period_.load());
+    } else {
+      WaitUntilActive();
+    }
+  }
+}
