@@ -48,6 +48,11 @@ std::string environmentPortsDirectory() {
   return env ? std::string(env) : std::string();
 }
 
+bool portsFolderOnly() {
+  const char* env = std::getenv("QVLASER_PORTS_ONLY");
+  return env && *env && std::string(env) != "0";
+}
+
 std::string defaultPortsDirectory() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime && *runtime) return std::string(runtime) + "/qvlaser/ports";
@@ -83,6 +88,7 @@ std::string devicePathForPort(int port) {
     std::string path = env + "/" + portName(port);
     if (linkPresent(path)) return path;
   }
+  if (portsFolderOnly()) return {};
   std::string path = defaultPortsDirectory() + "/" + portName(port);
   if (linkPresent(path)) return path;
   return tableDevice(port);
@@ -91,6 +97,10 @@ std::string devicePathForPort(int port) {
 std::optional<std::vector<int>> enumeratePorts() {
   std::set<int> ports;
   bool listed = collectLinks(environmentPortsDirectory(), ports);
+  if (portsFolderOnly()) {
+    if (!listed) return std::nullopt;
+    return std::vector<int>(ports.begin(), ports.end());
+  }
   listed = collectLinks(defaultPortsDirectory(), ports) || listed;
   std::error_code ec;
   if (std::filesystem::is_directory("/dev", ec)) {

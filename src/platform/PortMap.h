@@ -5,6 +5,9 @@
 // /tmp/qvlaser-<uid>/ports); otherwise a fixed table: COM1..32 = /dev/ttyS0..31,
 // COM33..64 = /dev/ttyUSB0..31, COM65..96 = /dev/ttyACM0..31. A link counts as present even
 // when it dangles, so that opening it reports "not exists" rather than falling through.
+// With QVLASER_PORTS_ONLY set (to anything but "" or "0") only the QVLASER_PORTS_DIR folder
+// counts: no default folder, no table. Tests and the simulator's users rely on this to keep
+// away from the machine's real devices.
 #pragma once
 
 #include <optional>
@@ -18,6 +21,8 @@ constexpr int kMaxPort = 256;
 
 // The folder named by QVLASER_PORTS_DIR, or empty when the variable is unset or empty.
 std::string environmentPortsDirectory();
+// QVLASER_PORTS_ONLY is in force.
+bool portsFolderOnly();
 // The default ports folder (not created).
 std::string defaultPortsDirectory();
 // The folder a program that publishes a port (the simulator) registers its link in:

@@ -472,6 +472,7 @@ void SerialDevice::run() {
     lock.unlock();
     int rc = ::ppoll(pfd, nfds, tsp, nullptr);
     lock.lock();
+    wakeups_.fetch_add(1);
     if (rc > 0 && (pfd[0].revents & POLLIN)) {
       uint64_t v;
       (void)!::read(wakeFd_, &v, sizeof v);

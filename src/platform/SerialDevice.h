@@ -118,6 +118,8 @@ class SerialDevice {
   // Runs once per open when the line hangs up, on the I/O thread: must not block or close.
   void setLostHandler(std::function<void()> handler);
   int fd() const { return fd_.load(); }
+  // How often the I/O thread has woken since the device was created (shows a spinning loop).
+  uint64_t ioWakeups() const { return wakeups_.load(); }
 
  private:
   struct Request {
@@ -146,6 +148,7 @@ class SerialDevice {
   std::atomic<bool> lost_{false};
   std::function<void()> lostHandler_;
   std::atomic<int> fd_{-1};
+  std::atomic<uint64_t> wakeups_{0};
   int wakeFd_ = -1;  // eventfd that breaks the I/O thread's poll
   int osError_ = 0;
   std::thread io_;

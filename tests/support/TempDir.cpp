@@ -26,20 +26,31 @@ TempDir::~TempDir() {
 
 std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
 
-PortsDir::PortsDir() {
-  if (const char* prev = std::getenv("QVLASER_PORTS_DIR")) {
-    hadPrevious_ = true;
-    previous_ = prev;
+namespace {
+void saveEnv(const char* name, bool& had, std::string& value) {
+  const char* prev = std::getenv(name);
+  had = prev != nullptr;
+  if (prev) value = prev;
+}
+void restoreEnv(const char* name, bool had, const std::string& value) {
+  if (had) {
+    ::setenv(name, value.c_str(), 1);
+  } else {
+    ::unsetenv(name);
   }
+}
+}  // namespace
+
+PortsDir::PortsDir() {
+  saveEnv("QVLASER_PORTS_DIR", hadDir_, previousDir_);
+  saveEnv("QVLASER_PORTS_ONLY", hadOnly_, previousOnly_);
   ::setenv("QVLASER_PORTS_DIR", dir_.path().c_str(), 1);
+  ::setenv("QVLASER_PORTS_ONLY", "1", 1);
 }
 
 PortsDir::~PortsDir() {
-  if (hadPrevious_) {
-    ::setenv("QVLASER_PORTS_DIR", previous_.c_str(), 1);
-  } else {
-    ::unsetenv("QVLASER_PORTS_DIR");
-  }
+  restoreEnv("QVLASER_PORTS_DIR", hadDir_, previousDir_);
+  restoreEnv("QVLASER_PORTS_ONLY", hadOnly_, previousOnly_);
 }
 
 void PortsDir::link(int port, const std::string& target) {

@@ -21,7 +21,8 @@ class TempDir {
   std::string path_;
 };
 
-// A temporary ports folder set as QVLASER_PORTS_DIR (the previous value is restored at the end).
+// A temporary ports folder set as QVLASER_PORTS_DIR, with QVLASER_PORTS_ONLY=1 so that neither
+// the default folder nor the machine's real devices are seen (both restored at the end).
 class PortsDir {
  public:
   PortsDir();
@@ -38,8 +39,8 @@ class PortsDir {
 
  private:
   TempDir dir_;
-  bool hadPrevious_ = false;
-  std::string previous_;
+  bool hadDir_ = false, hadOnly_ = false;
+  std::string previousDir_, previousOnly_;
 };
 
 }  // namespace qv::test
