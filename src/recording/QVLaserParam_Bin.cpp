@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cstring>
 
 #include "recording/ParamCodec.h"
@@ -157,6 +158,12 @@ std::vector<ParamSample> makeParamSamples(const LaserParamValues& values, TLaser
   else
     out.push_back({*code, paramValue(*value), time});
   return out;
+}
+
+int64_t unixTimeMs() {
+  using namespace std::chrono;
+  const auto us = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+  return (us + (us >= 0 ? 500 : -500)) / 1000;
 }
 
 }  // namespace qv

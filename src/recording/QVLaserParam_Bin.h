@@ -13,6 +13,8 @@
 
 #include "catalogue/LaserCommand.h"
 
+class TLaser;
+
 // The 8 value bytes of a sample exactly as they stand in the file: a little-endian IEEE double,
 // or up to eight code bytes.
 using TParamValue = std::array<uint8_t, 8>;
@@ -98,5 +100,16 @@ std::optional<int16_t> paramCode(const std::string& cmdStr);
 std::vector<ParamSample> makeParamSamples(const LaserParamValues& values, TLaserCommand command,
                                           uint8_t subId, const std::string& cmdStr,
                                           int64_t time);
+
+// The same for the laser object as it stands after parsing the answer: the command text comes
+// from its catalogue (no sample for a pair the catalogue lacks).
+LaserParamValues laserParamValues(const TLaser& laser);
+std::vector<ParamSample> makeParamSamples(const TLaser& laser, TLaserCommand command,
+                                          uint8_t subId, int64_t time);
+
+// The header of a recording of this laser started at startTime (Unix ms, UTC).
+TParamFileHeader paramFileHeader(const TLaser& laser, int64_t startTime);
+// The system clock as Unix time in ms, UTC, rounded to the nearest millisecond.
+int64_t unixTimeMs();
 
 }  // namespace qv
