@@ -49,6 +49,7 @@ struct LaserState {
   WarmUp warmUp = WarmUp::NotNeeded;
   std::vector<int> errors;    // the error list; non-empty means an error state
   std::vector<int> warnings;  // the warning list; non-empty raises the state to 800x
+  int errorClass = 1;         // state digit reported while the error list is not empty (0 or 1)
   std::array<double, 5> current{};       // nominal current, A
   std::array<double, 5> maxCurrent{};    // maximum the nominal current may be set to, A
   std::array<double, 5> currentLimit{};  // ceiling of the maximum current, A
@@ -71,6 +72,7 @@ struct Config {
   Faults faults;
   std::vector<int> errors;       // start with this error list
   std::vector<int> warnings;     // start with this warning list
+  int errorClass = 1;            // state digit while errors are set (LaserState::errorClass)
   bool warmUpRequired = false;   // start needing a warm-up (profiles may need one anyway)
   int warmUpMs = 3000;           // how long a warm-up takes
   int resetReadyMs = 1500;       // from a reset's "OK" to its "READY"
