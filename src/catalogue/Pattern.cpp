@@ -260,6 +260,12 @@ std::optional<PatternMatch> Pattern::match(const std::string& subject) const {
   return result;
 }
 
+int Pattern::captureCount() const {
+  uint32_t count = 0;
+  pcre2_pattern_info(code_->code, PCRE2_INFO_CAPTURECOUNT, &count);
+  return static_cast<int>(count);
+}
+
 std::optional<PatternMatch> Pattern::match(const std::string& pattern, const std::string& subject,
                                            PatternSyntax syntax) {
   std::shared_ptr<const Pattern> compiled = compile(pattern, syntax);

@@ -45,6 +45,8 @@ class Pattern {
 
   // The first match in subject, or nothing.
   std::optional<PatternMatch> match(const std::string& subject) const;
+  // The number of capture groups the pattern has.
+  int captureCount() const;
 
   ~Pattern();
   Pattern(const Pattern&) = delete;
