@@ -21,6 +21,8 @@
 #include "catalogue/LaserCommand.h"
 #include "link/ComPort.h"
 #include "link/CommandQueue.h"
+#include "link/QVUtils.h"
+#include "platform/Event.h"
 
 class TLaser;
 class TBkgrndPool;
@@ -80,8 +82,7 @@ using TLaserMsg = std::vector<std::string>;
 // How a command failed, for HandleFailure.
 enum class TFailureKind : std::uint8_t { Timeout, ErrorAnswer, NotInCatalogue };
 
-// Event types; the laser passes itself as Sender.
-using TLaserNotifyEvent = std::function<void(TLaser& Sender)>;
+// Event types; the laser passes itself as Sender. TNotifyEvent (sender only) is TComPort's.
 using TNotifyStr = std::function<void(TLaser& Sender, const std::string& buf)>;
 using TNotifyStrEx = std::function<void(TLaser& Sender, std::uint8_t SubID, const std::string& buf)>;
 using TNotifyFloat = std::function<void(TLaser& Sender, double value)>;
@@ -132,9 +133,8 @@ class TBkgrndPool {
   std::vector<TLaserCommandItem> Items() const;
 
  private:
-  class Timer;
   TLaser& Laser_;
-  std::unique_ptr<Timer> Timer_;
+  std::unique_ptr<TCounter> Timer_;  // one-shot 10 ms delay; OnTimer = Tick
   std::atomic<bool> Enabled_{true};
   std::atomic<bool> ErrorCodeRequested_{false};
   std::atomic<bool> WarningCodeRequested_{false};
@@ -152,8 +152,10 @@ class TLaser : public TComPort {
   static constexpr std::int32_t kUnknownLDRunningTime = -1;
   static constexpr std::int16_t kUnknownHeatingValue = -1;
   static constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-  // Longest run of received bytes without a carriage return that is kept.
+  // Longest run of received bytes without a carriage return that is kept (the oldest go).
   static constexpr std::size_t kMaxPartialLine = 64 * 1024;
+  // Most received bytes held while the parser is busy; later bytes are dropped.
+  static constexpr std::size_t kMaxReceived = 1024 * 1024;
 
   TLaser();
   ~TLaser() override;
@@ -303,17 +305,17 @@ class TLaser : public TComPort {
   std::size_t QueuedCommands() const;  // commands in the queue, the one in flight included
 
   // --- Events (OnConnect and OnDisconnect come from TComPort) ----------------------------------
-  TLaserNotifyEvent OnConnectFail;
-  TLaserNotifyEvent OnConnectLaserFail;
-  TLaserNotifyEvent OnLaserConnected;
+  TNotifyEvent OnConnectFail;
+  TNotifyEvent OnConnectLaserFail;
+  TNotifyEvent OnLaserConnected;
   TNotifyIntValue OnSN;
   TNotifyIntValue OnLHCSN;
-  TLaserNotifyEvent OnSNMismatch;
+  TNotifyEvent OnSNMismatch;
   TNotifyFirmwareVersion OnFirmwareVersion;
   TNotifyOnOff OnLaserON;
   TNotifyIntValue OnLaserState;
-  TLaserNotifyEvent OnLaserError;
-  TLaserNotifyEvent OnLaserWarning;
+  TNotifyEvent OnLaserError;
+  TNotifyEvent OnLaserWarning;
   TNotifyLaserParam OnLaserParam;
   TNotifyLaserCommand OnLaserCommand;
   TNotifyFloatEx OnCurrent;
@@ -337,16 +339,16 @@ class TLaser : public TComPort {
   TNotifyIntEx OnProtectionPulseRange;
   TNotifyFloatCat OnProtectionCurrentLimit;
   TNotifyStrEx OnCustomizedCmd;
-  TLaserNotifyEvent OnPSLaserChecked;
+  TNotifyEvent OnPSLaserChecked;
   TNotifyCommandError OnCommandError;
   TNotifyCommandError OnCommandTimeout;
   TNotifyStr OnSend;
   TNotifyStr OnReceive;
   TNotifyStr OnMointorError;
-  TLaserNotifyEvent OnClearError;
-  TLaserNotifyEvent OnClearedError;
-  TLaserNotifyEvent OnReset;
-  TLaserNotifyEvent OnReseted;
+  TNotifyEvent OnClearError;
+  TNotifyEvent OnClearedError;
+  TNotifyEvent OnReset;
+  TNotifyEvent OnReseted;
 
   // --- Handlers the worker threads hand to the main thread ------------------------------------
   // Public so that tests can drive them; the application does not call them.
@@ -363,6 +365,7 @@ class TLaser : public TComPort {
   void ResetFinished();
 
  private:
+  friend class TLaserMonitorThread;
   friend class TOutputMonitor;
   friend class TInputMonitor;
   friend class TBufferMonitor;
@@ -375,27 +378,53 @@ class TLaser : public TComPort {
     return (k >= 0 && k < static_cast<int>(N)) ? a[k] : unknown;
   }
 
+  // The head of the queue as the writer takes it.
+  struct THead {
+    bool Valid = false;
+    bool IsWait = false;     // a WAIT node: never sent
+    std::int32_t Index = -1;
+    std::string CmdStr;
+    std::uint64_t Seq = 0;   // exchange number given when it was marked sent
+  };
+  // The in-flight command as the parser sees it.
+  struct TPending {
+    bool Valid = false;
+    std::uint64_t Seq = 0;
+    std::string CmdStr;
+    TCommandSyntaxPtr Entry;  // null when no catalogue entry names it
+    int Index = -1;
+  };
+  enum class TOutcome { Answered, Failed, TimedOut, Cancelled };
+
   // Queue access (QueueLock).
   void Enqueue(const std::string& CmdStr, std::int32_t Index);
-  bool PeekCommand(TStrQueueNode& head) const;  // copy of the head without its link
-  void DropCommand();
-  void WakeWriter();  // the queue's OnChange, called with QueueLock held
+  THead TakeHead();                     // writer: copy the head; mark it sent unless a WAIT
+  TPending PeekPending() const;         // parser: the sent head not yet answered
+  void DropCommand(std::uint64_t Seq);  // writer: pop the head if it is still that exchange
+  bool QueueEmpty() const;
+  bool HeadIsWait(std::int32_t WaitIndex) const;
+  void AbandonQueue();  // empty the queue and cancel the exchange in flight
+  void WakeWriter();    // the queue's OnChange, called with QueueLock held
+  TOutcome AwaitOutcome(std::uint64_t Seq);
+  void Answered(std::uint64_t Seq);  // parser: the exchange got its answer (or code list)
+  void Failed(std::uint64_t Seq);    // parser: the exchange got "ERROR"
+  TCommandSyntaxPtr EntryFor(std::int32_t Index, const std::string& CmdStr) const;
+
   void CacheSpecialCommands();
-  // Raise fn on the main thread unless the laser is being destroyed (worker threads).
+  // Runs fn on the main thread and waits for it, unless the laser is being destroyed.
   void Synced(const std::function<void()>& fn);
-  // Worker side of the counters (any thread).
   void CountFailure(TLaserCommand Command, std::uint8_t SubID);
-  void ForgetFailure(TLaserCommand Command, std::uint8_t SubID);
-  void ZeroCommandErrors();
-  void PortLost();  // the serial layer reported a hang-up
+  void PortLost();  // main thread: the line hung up
   bool RetryCheck(const TCommandSyntax& Entry, bool RetriesAllowed);
   void DetectionFailureStep(const TCommandSyntax& Entry);
+  void PickerAnswerStep(TLaserCommand Command);
   void DispatchState(const TCommandSyntax& Entry, const TLaserMsg& Captures);
-  void StartPhase(void (TLaser::*handler)(), std::uint32_t ms);
-  void SetCodes(bool errorList, std::vector<std::uint16_t> codes);
-  void RunAutoWarmUp();
+  void StartPhase(void (TLaser::*Handler)(), std::uint32_t ms);
+  void StopPhaseTimer();
+  void StoreCodes(bool ErrorList, std::vector<std::uint16_t> Codes);
+  void WaitForSequence(const std::atomic<bool>& Running);
 
-  // Owned parts.
+  // Owned parts. The threads are shut down in the destructor before anything below goes.
   std::unique_ptr<TCommandList> CommandList_;
   std::unique_ptr<TBkgrndPool> Pool_;
   std::unique_ptr<TBufferMonitor> Parser_;
@@ -403,11 +432,20 @@ class TLaser : public TComPort {
   std::unique_ptr<TOutputMonitor> Writer_;
   std::unique_ptr<TInnerTimer> InnerTimer_;
 
-  mutable std::shared_mutex QueueLock_;  // guards Queue_ (and the writer's exchange sequence)
+  qv::Event InputWakeEvent{qv::Event::Reset::Manual};    // breaks the reader's waits
+  qv::Event AnswerEvent{qv::Event::Reset::Manual};       // the exchange got its answer
+  qv::Event ErrorAnswerEvent{qv::Event::Reset::Manual};  // "ERROR", a shutdown or a disconnect
+  qv::Event CycleEvent{qv::Event::Reset::Manual};        // an exchange ended; paces the parser
+  qv::Event ReceiveEvent{qv::Event::Reset::Auto};        // bytes were appended (code-list read)
+
+  mutable std::shared_mutex QueueLock_;  // guards Queue_, NextSeq_ and CurrentSeq_
   TStrQueue Queue_;
-  mutable std::mutex ReceiveLock_;  // guards ReceivedText_ and ReceiveDiscarded_
+  std::uint64_t NextSeq_ = 0;
+  std::atomic<std::uint64_t> CurrentSeq_{0};   // exchange of the sent head; 0: none
+  std::atomic<std::uint64_t> AnsweredSeq_{0};  // last exchange that got its answer
+  std::atomic<std::uint64_t> FailedSeq_{0};    // last exchange answered "ERROR"
+  mutable std::mutex ReceiveLock_;  // guards ReceivedText_ (the reader appends, the parser cuts)
   std::string ReceivedText_;        // received, upper-cased, not yet consumed
-  std::uint64_t ReceiveDiscarded_ = 0;  // bytes dropped by the partial-line cap, ever
   mutable std::mutex CountersLock_;  // guards CommandErrors_, VariousCommandErrors_, FailedCommands_
   std::uint8_t CommandErrors_ = 0;
   std::uint8_t VariousCommandErrors_ = 0;
@@ -419,6 +457,7 @@ class TLaser : public TComPort {
   // Flags that worker threads read or write.
   std::atomic<bool> Destroying_{false};
   std::atomic<bool> Waiting_{false};
+  std::atomic<std::int32_t> WaitIndex_{-1};  // index carried by the WAIT node being waited on
   std::atomic<bool> Reseting_{false};
   std::atomic<bool> LaserOnRequested_{false};
   std::atomic<bool> WarmUpRequired_{false};
@@ -428,12 +467,10 @@ class TLaser : public TComPort {
   std::atomic<bool> CountingFrequencies_{false};
   std::atomic<bool> CheckingPulsePicker_{false};
   std::atomic<bool> RecordingBackground_{false};
-  std::atomic<bool> ResetPhase_{false};  // the running phase is a reset, not an error clearing
   std::atomic<std::uint8_t> AllowedErrors_{3};
 
-  // Cached catalogue texts (main thread writes; the writer reads ClearErrorCmd/ResetCmd under
-  // SpecialLock_).
-  mutable std::mutex SpecialLock_;  // guards the four cached texts and two indices below
+  // Catalogue texts cached by CacheSpecialCommands.
+  mutable std::mutex SpecialLock_;  // guards the four texts and two indices below
   std::string ErrorCodeCmd_, WarningCodeCmd_, ClearErrorCmd_, ResetCmd_;
   std::int32_t ErrorCodeIndex_ = -1, WarningCodeIndex_ = -1;
 
