@@ -90,10 +90,10 @@ std::string extensionTextToSingleByte(const std::string& text) {
   return out;
 }
 
-std::unique_ptr<TCustomizedTab> loadExtension(const IniStore& ini, TCustomizedHost& owner) {
+std::unique_ptr<TExtensionTab> loadExtension(const IniStore& ini, std::shared_ptr<TCustomizedHost> owner) {
   const std::string ext = "Extension";
   if (!ini.sectionExists(ext) || !ini.valueExists(ext, "SN")) return nullptr;
-  auto tab = std::make_unique<TCustomizedTab>(owner);
+  auto tab = std::make_unique<TExtensionTab>(std::move(owner));
   tab->SetName(ini.readString(ext, "Name", "Customized"), ini.readString(ext, "CaptionCommand", ""));
   tab->SetLayout(ini.readString(ext, "Position", "Right"), readInt(ini, ext, "Width", 100),
                  readInt(ini, ext, "Height", 100), readInt(ini, ext, "SpaceX", 0),
@@ -116,7 +116,7 @@ std::unique_ptr<TCustomizedTab> loadExtension(const IniStore& ini, TCustomizedHo
     pos = comma + 1;
   }
 
-  auto readControl = [&ini](const std::string& section, bool button, TCustomizedTab& t) {
+  auto readControl = [&ini](const std::string& section, bool button, TExtensionTab& t) {
     const int left = readInt(ini, section, "Left", 0);
     const int top = readInt(ini, section, "Top", 0);
     const std::string fontName = ini.readString(section, "Font.Name", "");
@@ -151,18 +151,19 @@ std::unique_ptr<TCustomizedTab> loadExtension(const IniStore& ini, TCustomizedHo
 
 }  // namespace qv
 
-TCustomizedTab* LoadExtensionFile(const std::string& path, TCustomizedHost& owner,
-                                  TCustomizedTabList& list) {
+TExtensionTab* LoadExtensionFile(const std::string& path, std::shared_ptr<TCustomizedHost> owner,
+                                 TCustomizedTabList& list) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return nullptr;
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return nullptr;
   qv::IniStore ini;
   ini.loadFromText(qv::extensionTextToSingleByte(text));
-  auto tab = qv::loadExtension(ini, owner);
+  auto tab = qv::loadExtension(ini, std::move(owner));
   if (!tab) return nullptr;
   const auto slash = path.find_last_of('/');
   tab->FileName = slash == std::string::npos ? path : path.substr(slash + 1);
+  TExtensionTab* result = tab.get();
   list.push_back(std::move(tab));
-  return list.back().get();
+  return result;
 }

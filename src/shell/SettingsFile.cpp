@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -35,12 +34,6 @@ long long readRanged(const IniStore& ini, const char* section, const char* key, 
                      long long lo, long long hi) {
   const long long v = ini.readInteger(section, key, def);
   return (v < lo || v > hi) ? def : v;
-}
-
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
 }
 
 }  // namespace
@@ -147,28 +140,6 @@ bool saveSettingsFile(const IniStore& ini, const std::string& path, std::ostream
   if (e != 0) err << ": " << std::strerror(e);
   err << '\n';
   return false;
-}
-
-std::vector<std::string> findExtensionFiles(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  fs::directory_iterator it(folder.empty() ? "." : folder, ec);
-  if (ec) return {};
-  for (const fs::directory_entry& entry : it) {
-    const std::string name = entry.path().filename().string();
-    if (name == "." || name == ".." || name.size() < 4) continue;
-    if (lower(name.substr(name.size() - 4)) != ".ext") continue;
-    std::error_code e2;
-    if (entry.is_directory(e2)) continue;
-    names.push_back(name);
-  }
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const std::string la = lower(a), lb = lower(b);
-    return la != lb ? la < lb : a < b;
-  });
-  std::vector<std::string> paths;
-  for (const std::string& n : names) paths.push_back(joinPath(folder, n));
-  return paths;
 }
 
 }  // namespace qv

@@ -68,8 +68,4 @@ void writeShutdownSettings(IniStore& ini, const ShutdownSettings& s);
 // Saves the store; on failure says so on `err` (with the reason) and returns false.
 bool saveSettingsFile(const IniStore& ini, const std::string& path, std::ostream& err);
 
-// Every "*.ext" file directly in the folder (not directories, not subfolders), as full paths,
-// ordered by name without regard to case so the opening order does not depend on the disk.
-std::vector<std::string> findExtensionFiles(const std::string& folder);
-
 }  // namespace qv

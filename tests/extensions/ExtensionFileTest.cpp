@@ -9,7 +9,7 @@
 
 namespace {
 
-std::unique_ptr<TCustomizedTab> load(const std::string& text, FakeCustomizedHost& host) {
+std::unique_ptr<TExtensionTab> load(const std::string& text, std::shared_ptr<FakeCustomizedHost> host) {
   qv::IniStore ini;
   ini.loadFromText(text);
   return qv::loadExtension(ini, host);
@@ -23,7 +23,7 @@ TEST(ExtensionFile, SerialNumberPieces) {
                {"", {}},                  {"9,9,10", {9, 10}}, {"1,2,", {1, 2}},
                {" 157 ", {157}},          {"3x", {}}};
   for (const Case& c : cases) {
-    FakeCustomizedHost host;
+    auto host = std::make_shared<FakeCustomizedHost>();
     auto tab = load(std::string("[Extension]\nSN=") + c.sn + "\n", host);
     ASSERT_TRUE(tab) << c.sn;
     EXPECT_EQ(tab->SerialNumbers, c.numbers) << c.sn;
@@ -31,7 +31,7 @@ TEST(ExtensionFile, SerialNumberPieces) {
 }
 
 TEST(ExtensionFile, NeedsTheExtensionSectionAndItsSN) {
-  FakeCustomizedHost host;
+  auto host = std::make_shared<FakeCustomizedHost>();
   EXPECT_FALSE(load("[Extension]\nName=x\n", host));
   EXPECT_FALSE(load("[Other]\nSN=1\n", host));
   TCustomizedTabList list;
@@ -40,7 +40,7 @@ TEST(ExtensionFile, NeedsTheExtensionSectionAndItsSN) {
 }
 
 TEST(ExtensionFile, DefaultsOfTheExtensionSection) {
-  FakeCustomizedHost host;
+  auto host = std::make_shared<FakeCustomizedHost>();
   auto tab = load("[extension]\nsn=1\n", host);  // names in any case
   ASSERT_TRUE(tab);
   EXPECT_EQ(tab->Name, "Customized");
@@ -65,7 +65,7 @@ TEST(ExtensionFile, CaptionCommandAndPositionWords) {
                {"CaptionCommand=Command0\nPosition=", kNoCaptionCommand, cpNone},
                {"Name=\nCaptionCommand=Command2", 0, cpRight}};  // an empty Name changes nothing
   for (const Case& c : cases) {
-    FakeCustomizedHost host;
+    auto host = std::make_shared<FakeCustomizedHost>();
     auto tab = load(std::string("[Extension]\nSN=1\n") + c.lines + "\n", host);
     ASSERT_TRUE(tab);
     EXPECT_EQ(tab->CaptionCommandIndex, c.index) << c.lines;
@@ -74,7 +74,7 @@ TEST(ExtensionFile, CaptionCommandAndPositionWords) {
 }
 
 TEST(ExtensionFile, CountedSectionsWithMissingOnes) {
-  FakeCustomizedHost host;
+  auto host = std::make_shared<FakeCustomizedHost>();
   auto tab = load(
       "[Extension]\nSN=1\nButtons=2\nLabels=3\nNewCommands=1\nName= Pump $1 \nOnStart= r01|r02 \n"
       "[Button1]\nLeft=5\nTop=6\nWidth=70\nHeight=20\nFont.Name=Mono\nFont.Size=9\nFont.Bold=1\n"
@@ -114,7 +114,7 @@ TEST(ExtensionFile, CountedSectionsWithMissingOnes) {
 }
 
 TEST(ExtensionFile, HugeCountsAreCut) {
-  FakeCustomizedHost host;
+  auto host = std::make_shared<FakeCustomizedHost>();
   auto tab = load("[Extension]\nSN=1\nButtons=2000000000\n", host);
   ASSERT_TRUE(tab);
   EXPECT_LE(tab->Buttons.size(), 1024u);
@@ -133,9 +133,9 @@ TEST(ExtensionFile, LoadsFromDiskAndAppends) {
     std::ofstream out(path, std::ios::binary);
     out << "\xEF\xBB\xBF[Extension]\r\nSN=157\r\nName=Caf\xC3\xA9\r\n";
   }
-  FakeCustomizedHost host;
+  auto host = std::make_shared<FakeCustomizedHost>();
   TCustomizedTabList list;
-  TCustomizedTab* tab = LoadExtensionFile(path, host, list);
+  TExtensionTab* tab = LoadExtensionFile(path, host, list);
   ASSERT_TRUE(tab);
   EXPECT_EQ(list.size(), 1u);
   EXPECT_EQ(tab->Name, "Caf\xE9");

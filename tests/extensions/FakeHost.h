@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "extensions/CustomizedTab.h"
+#include "extensions/ExtensionTab.h"
 
 struct FakeCustomizedHost : TCustomizedHost {
   std::vector<std::string> sent;                                // command lists as given

@@ -1,7 +1,7 @@
-// One extension window, loaded from an extension file: its description (buttons, labels, custom
-// catalogue commands, the serial numbers it is for, where it docks) and, while a listed laser is
-// connected, the open window as plain state. Widgets render that state; they add no rules.
-// All texts are single-byte (Windows-1252), like the laser's replies.
+// One extension window (the console's TCustomizedTab), loaded from an extension file: its
+// description (buttons, labels, custom catalogue commands, the serial numbers it is for, where it
+// docks) and, while a listed laser is connected, the open window as plain state. Widgets render
+// that state; they add no rules. All texts are single-byte (Windows-1252), like the laser's replies.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "console/QVLaserControl.h"
 
 namespace qv {
 struct WindowRect {
@@ -66,12 +68,19 @@ enum TCustomizedPosition : int { cpLeft = 0, cpRight = 1, cpTop = 2, cpBottom = 
 
 constexpr std::uint32_t kNoCaptionCommand = 0xFFFFFFFFu;
 
-class TCustomizedTab {
+class TExtensionTab : public TCustomizedTab {
  public:
-  explicit TCustomizedTab(TCustomizedHost& owner) : owner_(owner) {}
-  ~TCustomizedTab();
-  TCustomizedTab(const TCustomizedTab&) = delete;
-  TCustomizedTab& operator=(const TCustomizedTab&) = delete;
+  explicit TExtensionTab(std::shared_ptr<TCustomizedHost> owner) : owner_(std::move(owner)) {}
+  ~TExtensionTab() override;
+  TExtensionTab(const TExtensionTab&) = delete;
+  TExtensionTab& operator=(const TExtensionTab&) = delete;
+
+  // What the console calls: at the end of detection, at disconnection, after a reset.
+  bool ServesLaser(std::int32_t serial) const override;
+  void OpenFor(TQVLaserControl& console) override;
+  void Close() override { CloseWindow(); }
+  bool IsOpen() const override { return Window != nullptr; }
+  void SendStartupCommands() override { SendOnStart(); }
 
   // Setters used by the loader.
   void SetName(const std::string& name, const std::string& captionCommand);
@@ -97,7 +106,6 @@ class TCustomizedTab {
   void HandleButtonClick(int tag);
   void HandleCustomizedReply(int subId, const std::string& reply);
 
-  bool IsOpen() const { return Window != nullptr; }
   // The display label's current text; empty without one.
   std::string DisplayLabelText() const;
 
@@ -117,18 +125,18 @@ class TCustomizedTab {
   std::optional<std::size_t> DisplayLabel;  // index into Window->Labels
 
   // For the view (widgets or the command-line tool).
-  std::function<void(TCustomizedTab&)> OnWindowOpened;   // after the window is built
-  std::function<void(TCustomizedTab&)> OnWindowClosed;
-  std::function<void(TCustomizedTab&)> OnWindowMoved;
-  std::function<void(TCustomizedTab&)> OnCaptionChange;  // the caption text changed
-  std::function<void(TCustomizedTab&)> OnLabelChange;    // the display label's text changed
+  std::function<void(TExtensionTab&)> OnWindowOpened;   // after the window is built
+  std::function<void(TExtensionTab&)> OnWindowClosed;
+  std::function<void(TExtensionTab&)> OnWindowMoved;
+  std::function<void(TExtensionTab&)> OnCaptionChange;  // the caption text changed
+  std::function<void(TExtensionTab&)> OnLabelChange;    // the display label's text changed
 
  private:
   void setCaption(const std::string& caption);
   void setDisplayText(const std::string& text);
   bool hasCaptionCommand() const { return CaptionCommandIndex < CustomCommands.size(); }
 
-  TCustomizedHost& owner_;
+  std::shared_ptr<TCustomizedHost> owner_;  // shared by the tabs of one console
 };
 
 namespace qv {

@@ -1,4 +1,4 @@
-#include "extensions/CustomizedTab.h"
+#include "extensions/ExtensionTab.h"
 
 #include <algorithm>
 #include <charconv>
@@ -53,12 +53,12 @@ std::optional<WindowPoint> dockedPosition(int position, int width, int height, i
 }
 }  // namespace qv
 
-TCustomizedTab::~TCustomizedTab() {
+TExtensionTab::~TExtensionTab() {
   // Destruction closes the window, which also takes the laser's receiver back.
   if (Window) CloseWindow();
 }
 
-void TCustomizedTab::SetName(const std::string& name, const std::string& captionCommand) {
+void TExtensionTab::SetName(const std::string& name, const std::string& captionCommand) {
   if (name == Name) return;
   Name = trim(name);
   const std::string cc = upper(captionCommand);
@@ -70,7 +70,7 @@ void TCustomizedTab::SetName(const std::string& name, const std::string& caption
   if (Window) setCaption(Name);
 }
 
-void TCustomizedTab::SetLayout(const std::string& position, int width, int height, int spaceX,
+void TExtensionTab::SetLayout(const std::string& position, int width, int height, int spaceX,
                                int spaceY) {
   static const char* const kWords[] = {"LEFT", "RIGHT", "TOP", "BOTTOM"};
   Position = cpNone;
@@ -86,14 +86,14 @@ void TCustomizedTab::SetLayout(const std::string& position, int width, int heigh
   SpaceY = spaceY;
 }
 
-void TCustomizedTab::SetOnStart(const std::string& text) { OnStart = trim(text); }
+void TExtensionTab::SetOnStart(const std::string& text) { OnStart = trim(text); }
 
-void TCustomizedTab::AddSerialNumber(std::uint16_t number) {
+void TExtensionTab::AddSerialNumber(std::uint16_t number) {
   if (std::find(SerialNumbers.begin(), SerialNumbers.end(), number) == SerialNumbers.end())
     SerialNumbers.push_back(number);
 }
 
-void TCustomizedTab::AddButton(int left, int top, int width, int height,
+void TExtensionTab::AddButton(int left, int top, int width, int height,
                                const std::string& fontName, int fontSize, bool bold, bool italic,
                                bool underline, bool strikeOut, const std::string& command,
                                const std::string& name) {
@@ -110,7 +110,7 @@ void TCustomizedTab::AddButton(int left, int top, int width, int height,
   Buttons.push_back(std::move(c));
 }
 
-void TCustomizedTab::AddLabel(int left, int top, const std::string& fontName, int fontSize,
+void TExtensionTab::AddLabel(int left, int top, const std::string& fontName, int fontSize,
                               bool bold, bool italic, bool underline, bool strikeOut,
                               const std::string& type, const std::string& name) {
   TCustomizedControl c;
@@ -126,16 +126,24 @@ void TCustomizedTab::AddLabel(int left, int top, const std::string& fontName, in
   Labels.push_back(std::move(c));
 }
 
-void TCustomizedTab::AddCustomCommand(const std::string& commandText, const std::string& pattern) {
+void TExtensionTab::AddCustomCommand(const std::string& commandText, const std::string& pattern) {
   CustomCommands.push_back({trim(commandText), "\\A" + trim(pattern) + "\\Z"});
 }
 
-void TCustomizedTab::OpenIfListed(std::uint16_t serialNumber) {
+bool TExtensionTab::ServesLaser(std::int32_t serial) const {
+  return serial >= 0 && serial <= 0xFFFF &&
+         std::find(SerialNumbers.begin(), SerialNumbers.end(), static_cast<std::uint16_t>(serial)) !=
+             SerialNumbers.end();
+}
+
+void TExtensionTab::OpenFor(TQVLaserControl& /*console*/) { OpenWindow(); }
+
+void TExtensionTab::OpenIfListed(std::uint16_t serialNumber) {
   if (std::find(SerialNumbers.begin(), SerialNumbers.end(), serialNumber) != SerialNumbers.end())
     OpenWindow();
 }
 
-void TCustomizedTab::OpenWindow() {
+void TExtensionTab::OpenWindow() {
   // A second opening without a closing in between replaces the window rather than leaking it.
   if (Window) {
     Window.reset();
@@ -162,26 +170,26 @@ void TCustomizedTab::OpenWindow() {
   }
   if (OnWindowOpened) OnWindowOpened(*this);
   if (hasCaptionCommand() || DisplayLabel)
-    owner_.SetCustomizedReceiver(
+    owner_->SetCustomizedReceiver(
         [this](int subId, const std::string& reply) { HandleCustomizedReply(subId, reply); });
-  for (const TCustomizedCommand& c : CustomCommands) owner_.AddCustomizedCommand(c.CommandText, c.Pattern);
+  for (const TCustomizedCommand& c : CustomCommands) owner_->AddCustomizedCommand(c.CommandText, c.Pattern);
   SendOnStart();
 }
 
-void TCustomizedTab::CloseWindow() {
+void TExtensionTab::CloseWindow() {
   if (Window) {
     Window.reset();
     DisplayLabel.reset();
     if (OnWindowClosed) OnWindowClosed(*this);
   }
-  owner_.SetCustomizedReceiver(nullptr);
+  owner_->SetCustomizedReceiver(nullptr);
 }
 
-void TCustomizedTab::PlaceWindow() {
-  if (Window) PlaceWindow(owner_.MainWindowBounds());
+void TExtensionTab::PlaceWindow() {
+  if (Window) PlaceWindow(owner_->MainWindowBounds());
 }
 
-void TCustomizedTab::PlaceWindow(const qv::WindowRect& main) {
+void TExtensionTab::PlaceWindow(const qv::WindowRect& main) {
   if (!Window) return;
   const auto p = qv::dockedPosition(Position, Width, Height, SpaceX, SpaceY, main);
   if (!p) return;
@@ -192,11 +200,11 @@ void TCustomizedTab::PlaceWindow(const qv::WindowRect& main) {
   if (moved && OnWindowMoved) OnWindowMoved(*this);
 }
 
-void TCustomizedTab::SendOnStart() {
-  if (Window && !OnStart.empty()) owner_.SendCommandList(OnStart);
+void TExtensionTab::SendOnStart() {
+  if (Window && !OnStart.empty()) owner_->SendCommandList(OnStart);
 }
 
-void TCustomizedTab::UpdateCaption(const std::string& reply) {
+void TExtensionTab::UpdateCaption(const std::string& reply) {
   if (!Window) return;
   if (!hasCaptionCommand())
     setCaption(Name);
@@ -204,13 +212,13 @@ void TCustomizedTab::UpdateCaption(const std::string& reply) {
     setCaption(qv::substituteReply(reply, CustomCommands[CaptionCommandIndex].Pattern, Name));
 }
 
-void TCustomizedTab::HandleButtonClick(int tag) {
+void TExtensionTab::HandleButtonClick(int tag) {
   if (tag < 0 || static_cast<std::size_t>(tag) >= Buttons.size()) return;
   const std::string& command = Buttons[static_cast<std::size_t>(tag)].Command;
-  if (!command.empty()) owner_.SendCommandList(command);
+  if (!command.empty()) owner_->SendCommandList(command);
 }
 
-void TCustomizedTab::HandleCustomizedReply(int /*subId*/, const std::string& reply) {
+void TExtensionTab::HandleCustomizedReply(int /*subId*/, const std::string& reply) {
   if (!Window) return;
   UpdateCaption(reply);
   if (!Window || !DisplayLabel) return;
@@ -220,18 +228,18 @@ void TCustomizedTab::HandleCustomizedReply(int /*subId*/, const std::string& rep
     setDisplayText(qv::substituteReply(reply, CustomCommands[0].Pattern, Labels[0].Command));
 }
 
-std::string TCustomizedTab::DisplayLabelText() const {
+std::string TExtensionTab::DisplayLabelText() const {
   if (!Window || !DisplayLabel) return {};
   return Window->Labels[*DisplayLabel].Caption;
 }
 
-void TCustomizedTab::setCaption(const std::string& caption) {
+void TExtensionTab::setCaption(const std::string& caption) {
   if (!Window || Window->Caption == caption) return;
   Window->Caption = caption;
   if (OnCaptionChange) OnCaptionChange(*this);
 }
 
-void TCustomizedTab::setDisplayText(const std::string& text) {
+void TExtensionTab::setDisplayText(const std::string& text) {
   if (!Window || !DisplayLabel) return;
   std::string& current = Window->Labels[*DisplayLabel].Caption;
   if (current == text) return;

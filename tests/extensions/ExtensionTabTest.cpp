@@ -1,4 +1,4 @@
-#include "extensions/CustomizedTab.h"
+#include "extensions/ExtensionTab.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 namespace {
 
-std::unique_ptr<TCustomizedTab> load(const std::string& text, FakeCustomizedHost& host) {
+std::unique_ptr<TExtensionTab> load(const std::string& text, std::shared_ptr<FakeCustomizedHost> host) {
   qv::IniStore ini;
   ini.loadFromText(text);
   return qv::loadExtension(ini, host);
@@ -29,8 +29,8 @@ TEST(PlaceWindow, DocksBesideTheMainWindow) {
   EXPECT_FALSE(qv::dockedPosition(cpNone, 80, 40, 5, 10, m));
 }
 
-TEST(CustomizedTab, OpensOnlyForListedSerialsAndFollowsTheMainWindow) {
-  FakeCustomizedHost host;
+TEST(ExtensionTab, OpensOnlyForListedSerialsAndFollowsTheMainWindow) {
+  auto host = std::make_shared<FakeCustomizedHost>();
   auto tab = load("[Extension]\nSN=157\nPosition=Right\nSpaceX=5\nSpaceY=10\n", host);
   tab->OpenIfListed(57);
   EXPECT_FALSE(tab->IsOpen());
@@ -39,43 +39,43 @@ TEST(CustomizedTab, OpensOnlyForListedSerialsAndFollowsTheMainWindow) {
   EXPECT_EQ(tab->Window->Left, 705);
   EXPECT_EQ(tab->Window->Top, 60);
   EXPECT_EQ(tab->Window->Caption, "Customized");
-  host.main.width = 700;  // a resize re-docks
+  host->main.width = 700;  // a resize re-docks
   tab->PlaceWindow();
   EXPECT_EQ(tab->Window->Left, 805);
 }
 
-TEST(CustomizedTab, ButtonsSendTheirCommandLists) {
-  FakeCustomizedHost host;
+TEST(ExtensionTab, ButtonsSendTheirCommandLists) {
+  auto host = std::make_shared<FakeCustomizedHost>();
   auto tab = load(
       "[Extension]\nSN=1\nButtons=2\nOnStart= r01 | r02\n[Button1]\nCommand= w01 1 || w02 2 \n", host);
   tab->HandleButtonClick(0);  // closed: the description still sends (the window owns buttons)
-  host.sent.clear();
+  host->sent.clear();
   tab->OpenWindow();
-  EXPECT_EQ(host.sent, std::vector<std::string>{"r01 | r02"});  // OnStart, trimmed
+  EXPECT_EQ(host->sent, std::vector<std::string>{"r01 | r02"});  // OnStart, trimmed
   ASSERT_EQ(tab->Window->Buttons.size(), 2u);
   tab->HandleButtonClick(tab->Window->Buttons[0].Tag);
   tab->HandleButtonClick(tab->Window->Buttons[1].Tag);  // no command: nothing sent
   tab->HandleButtonClick(7);                            // no such button
-  EXPECT_EQ(host.sent, (std::vector<std::string>{"r01 | r02", "w01 1 || w02 2"}));
+  EXPECT_EQ(host->sent, (std::vector<std::string>{"r01 | r02", "w01 1 || w02 2"}));
 }
 
-TEST(CustomizedTab, OnStartAgainAfterAResetOnlyWhileOpen) {
-  FakeCustomizedHost host;
+TEST(ExtensionTab, OnStartAgainAfterAResetOnlyWhileOpen) {
+  auto host = std::make_shared<FakeCustomizedHost>();
   auto tab = load("[Extension]\nSN=1\nOnStart=r10\n", host);
   tab->SendOnStart();
-  EXPECT_TRUE(host.sent.empty());
+  EXPECT_TRUE(host->sent.empty());
   tab->OpenWindow();
   tab->SendOnStart();
-  EXPECT_EQ(host.sent.size(), 2u);
+  EXPECT_EQ(host->sent.size(), 2u);
   tab->CloseWindow();
   tab->SendOnStart();
-  EXPECT_EQ(host.sent.size(), 2u);
+  EXPECT_EQ(host->sent.size(), 2u);
 }
 
 class CaptionAndLabel : public ::testing::Test {
  protected:
-  FakeCustomizedHost host;
-  std::unique_ptr<TCustomizedTab> tab;
+  std::shared_ptr<FakeCustomizedHost> host = std::make_shared<FakeCustomizedHost>();
+  std::unique_ptr<TExtensionTab> tab;
   void open(const std::string& extra) {
     tab = load("[Extension]\nSN=1\nNewCommands=2\n" + extra +
                    "[Command1]\nCommandText=r90\nPattern=T (\\d+)\n"
@@ -87,13 +87,13 @@ class CaptionAndLabel : public ::testing::Test {
 
 TEST_F(CaptionAndLabel, CaptionTemplateWithAndWithoutAMatch) {
   open("Name=Power $1 W\nCaptionCommand=Command2\n");
-  EXPECT_EQ(host.appended, (std::vector<std::pair<std::string, std::string>>{
+  EXPECT_EQ(host->appended, (std::vector<std::pair<std::string, std::string>>{
                                {"r90", "\\AT (\\d+)\\Z"}, {"r91", "\\AP (\\d+)\\Z"}}));
   EXPECT_EQ(tab->Window->Caption, "");  // empty until the first reply
-  ASSERT_TRUE(host.receiver);
-  host.reply("P 42");
+  ASSERT_TRUE(host->receiver);
+  host->reply("P 42");
   EXPECT_EQ(tab->Window->Caption, "Power 42 W");
-  host.reply("T 7");  // does not match the caption command: shown as it is
+  host->reply("T 7");  // does not match the caption command: shown as it is
   EXPECT_EQ(tab->Window->Caption, "T 7");
 }
 
@@ -103,31 +103,31 @@ TEST_F(CaptionAndLabel, DisplayLabelUsesTheFirstPatternAndTheFirstTemplate) {
   EXPECT_EQ(tab->Window->Caption, "Customized");
   ASSERT_TRUE(tab->DisplayLabel);
   EXPECT_EQ(*tab->DisplayLabel, 1u);
-  host.reply("T 25");
+  host->reply("T 25");
   EXPECT_EQ(tab->DisplayLabelText(), "[25]");
-  host.reply("P 3");
+  host->reply("P 3");
   EXPECT_EQ(tab->DisplayLabelText(), "P 3");
 }
 
 TEST_F(CaptionAndLabel, AnOrdinaryFirstLabelEmptiesTheDisplayOnAMatch) {
   open("Labels=2\n[Label1]\nName=Temperature\n[Label2]\nType=QVCOMMAND\nName=$1\n");
-  host.reply("X");
+  host->reply("X");
   EXPECT_EQ(tab->DisplayLabelText(), "X");
-  host.reply("T 25");
+  host->reply("T 25");
   EXPECT_EQ(tab->DisplayLabelText(), "");
   EXPECT_EQ(tab->Window->Labels[0].Caption, "Temperature");
 }
 
-TEST(CustomizedTab, DisplayLabelWithoutCustomCommandsShowsTheReply) {
-  FakeCustomizedHost host;
+TEST(ExtensionTab, DisplayLabelWithoutCustomCommandsShowsTheReply) {
+  auto host = std::make_shared<FakeCustomizedHost>();
   auto tab = load("[Extension]\nSN=1\nLabels=1\n[Label1]\nType=qvcommand\nName=x$1\n", host);
   tab->OpenWindow();
-  host.reply("anything");
+  host->reply("anything");
   EXPECT_EQ(tab->DisplayLabelText(), "anything");
 }
 
-TEST(CustomizedTab, ReceiverIsTheLastWindowOpenedWithACaptionCommandOrLabel) {
-  FakeCustomizedHost host;
+TEST(ExtensionTab, ReceiverIsTheLastWindowOpenedWithACaptionCommandOrLabel) {
+  auto host = std::make_shared<FakeCustomizedHost>();
   const std::string cmd = "NewCommands=1\n[Command1]\nCommandText=r90\nPattern=(.+)\n";
   auto first = load("[Extension]\nSN=1\nName=A $1\nCaptionCommand=Command1\n" + cmd, host);
   auto second = load("[Extension]\nSN=1\nName=B $1\nCaptionCommand=Command1\n" + cmd, host);
@@ -135,41 +135,41 @@ TEST(CustomizedTab, ReceiverIsTheLastWindowOpenedWithACaptionCommandOrLabel) {
   first->OpenWindow();
   second->OpenWindow();
   plain->OpenWindow();
-  host.reply("x");
+  host->reply("x");
   EXPECT_EQ(first->Window->Caption, "");
   EXPECT_EQ(second->Window->Caption, "B x");
   first->CloseWindow();  // disconnection closes all and leaves no receiver
   second->CloseWindow();
   plain->CloseWindow();
-  EXPECT_FALSE(host.receiver);
+  EXPECT_FALSE(host->receiver);
   second->HandleCustomizedReply(0, "late");  // a reply while closed is ignored
   EXPECT_FALSE(second->IsOpen());
 }
 
-TEST(CustomizedTab, EmptyNameLetsTheFirstCommandDriveAnEmptyCaption) {
-  FakeCustomizedHost host;
+TEST(ExtensionTab, EmptyNameLetsTheFirstCommandDriveAnEmptyCaption) {
+  auto host = std::make_shared<FakeCustomizedHost>();
   auto tab = load("[Extension]\nSN=1\nName=\nNewCommands=1\n[Command1]\nCommandText=r1\nPattern=(\\d+)\n", host);
   EXPECT_EQ(tab->CaptionCommandIndex, 0u);
   tab->OpenWindow();
-  EXPECT_TRUE(host.receiver);
-  host.reply("12");
+  EXPECT_TRUE(host->receiver);
+  host->reply("12");
   EXPECT_EQ(tab->Window->Caption, "");
-  host.reply("ab");
+  host->reply("ab");
   EXPECT_EQ(tab->Window->Caption, "ab");
 }
 
-TEST(CustomizedTab, ViewEventsFireOnChangesOnly) {
-  FakeCustomizedHost host;
+TEST(ExtensionTab, ViewEventsFireOnChangesOnly) {
+  auto host = std::make_shared<FakeCustomizedHost>();
   auto tab = load("[Extension]\nSN=1\nName=N $1\nCaptionCommand=Command1\nNewCommands=1\n"
                   "[Command1]\nCommandText=r1\nPattern=(\\d+)\n",
                   host);
   std::vector<std::string> events;
-  tab->OnWindowOpened = [&](TCustomizedTab&) { events.push_back("open"); };
-  tab->OnWindowClosed = [&](TCustomizedTab&) { events.push_back("close"); };
-  tab->OnCaptionChange = [&](TCustomizedTab& t) { events.push_back("caption " + t.Window->Caption); };
+  tab->OnWindowOpened = [&](TExtensionTab&) { events.push_back("open"); };
+  tab->OnWindowClosed = [&](TExtensionTab&) { events.push_back("close"); };
+  tab->OnCaptionChange = [&](TExtensionTab& t) { events.push_back("caption " + t.Window->Caption); };
   tab->OpenWindow();
-  host.reply("5");
-  host.reply("5");
+  host->reply("5");
+  host->reply("5");
   tab->CloseWindow();
   EXPECT_EQ(events, (std::vector<std::string>{"open", "caption N 5", "close"}));
 }
