@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -44,19 +45,22 @@ void TParamBufferMonitor::Execute() {
   TLaserParamBuffer& b = Buffer;
   while (KeepRunning()) {
     // Drain. The newest sample stays queued until a newer one arrives or the recording stops,
-    // so that only a stop (or a failure) writes the last one.
+    // so that only a stop (or a failure) writes the last one. The stop is read once: one that
+    // arrives meanwhile is handled in the next round, after everything before it was drained.
+    const bool stopping = b.Stopping_;
     while (!Terminated()) {
       if (b.Failed_) {
         b.discardSamples();
         break;
       }
-      const int n = b.Count();
-      if (n == 0 || (n < 2 && !b.Stopping_)) break;
-      b.takeOldest(b.PlainBuffer);
+      // As many as complete the chunk, so the threshold is met after exactly 147 samples.
+      const size_t room =
+          (kFlushThreshold - b.PlainBuffer.size() + qv::kSampleSize - 1) / qv::kSampleSize;
+      if (b.takeSamples(b.PlainBuffer, room, stopping, Taken) == 0) break;
       if (b.PlainBuffer.size() >= kFlushThreshold) Flush();
     }
     if (Terminated()) break;
-    if (b.Open_ && (b.Stopping_ || b.Failed_)) Finish();
+    if (b.Open_ && (stopping || b.Failed_)) Finish();
     Deactivate();
     // A wake-up that came between the checks above and the reset would be lost; look again.
     if (b.hasWork()) Activate();
@@ -187,18 +191,22 @@ int TLaserParamBuffer::Count() const {
   return static_cast<int>(Samples.size());
 }
 
-bool TLaserParamBuffer::takeOldest(std::vector<uint8_t>& into) {
-  TLaserParams s;
+size_t TLaserParamBuffer::takeSamples(std::vector<uint8_t>& into, size_t most, bool all,
+                                      std::vector<TLaserParams>& scratch) {
+  scratch.clear();
   {
     std::unique_lock lock(Lock);
-    if (Samples.empty()) return false;
-    s = Samples.front();
-    Samples.pop_front();
+    const size_t n = Samples.size();
+    size_t k = all ? n : (n > 0 ? n - 1 : 0);
+    k = std::min(k, most);
+    scratch.assign(Samples.begin(), Samples.begin() + static_cast<std::ptrdiff_t>(k));
+    Samples.erase(Samples.begin(), Samples.begin() + static_cast<std::ptrdiff_t>(k));
   }
   const size_t at = into.size();
-  into.resize(at + qv::kSampleSize);
-  qv::encodeSample(s, into.data() + at);
-  return true;
+  into.resize(at + scratch.size() * qv::kSampleSize);
+  for (size_t i = 0; i < scratch.size(); ++i)
+    qv::encodeSample(scratch[i], into.data() + at + i * qv::kSampleSize);
+  return scratch.size();
 }
 
 void TLaserParamBuffer::discardSamples() {

@@ -35,6 +35,7 @@ class TParamBufferMonitor : public TMonitorThread {
   TLaserParamBuffer& Buffer;
   std::vector<uint8_t> PackBuffer;   // the compressed chunk
   std::vector<uint8_t> ChunkBuffer;  // length word and enciphered chunk, as written
+  std::vector<TLaserParams> Taken;   // samples moved out of the list at once
 };
 
 class TLaserParamBuffer : public TObject {
@@ -69,7 +70,10 @@ class TLaserParamBuffer : public TObject {
 
  private:
   friend class TParamBufferMonitor;
-  bool takeOldest(std::vector<uint8_t>& into);  // under the write lock
+  // Moves the oldest samples, at most `most`, into `into` as file bytes; all of them when `all`,
+  // otherwise all but the newest. Returns how many.
+  size_t takeSamples(std::vector<uint8_t>& into, size_t most, bool all,
+                     std::vector<TLaserParams>& scratch);
   void discardSamples();
   bool hasWork() const;  // the thread has something to do: a stop, a failure, a full pair
 
