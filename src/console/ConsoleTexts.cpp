@@ -130,15 +130,11 @@ uint16_t CaptionSerial(int lhcVersion, int32_t lhcsn, uint16_t sn) {
   return static_cast<uint16_t>(AdjustSerial(serial));
 }
 
-std::string PortMessage(int port, bool permissionDenied) {
+std::string PortMessage(int port, const std::string& hint) {
   std::string text = "Cannot open port: COM" + std::to_string(port) +
                      ". \r\n\r\nPlease check:\r\n1) if the port number is correct, \r\n2) if another "
                      "program is using this port.";
-  if (permissionDenied) {
-    text +=
-        "\r\n3) if you may use this port: access was refused (on Debian, serial ports need "
-        "membership of the group dialout).";
-  }
+  if (!hint.empty()) text += "\r\n" + hint;
   return text;
 }
 

@@ -54,8 +54,9 @@ std::string ApplicationTitle(uint16_t shownSerial);
 // The serial the caption shows for a connected laser (ShowLaserSerial steps 1 to 3).
 uint16_t CaptionSerial(int lhcVersion, int32_t lhcsn, uint16_t sn);
 
-// The message for a port that cannot be opened; permissionDenied adds a line about access rights.
-std::string PortMessage(int port, bool permissionDenied);
+// The message for a port that cannot be opened; a non-empty hint (the serial layer's check line
+// for the failure kind, such as refused permission) is added as a further line.
+std::string PortMessage(int port, const std::string& hint = "");
 
 // "Laser error list" / "Laser warning list" texts; explain returns the text for a code, if any.
 using TExplainFn = std::function<std::optional<std::string>(int code)>;

@@ -1,0 +1,290 @@
+#include "CliSession.h"
+
+#include <csignal>
+#include <iostream>
+
+#include "console/ConsoleTexts.h"
+#include "platform/Clock.h"
+#include "platform/IniStore.h"
+#include "shell/SettingsFile.h"
+
+namespace qv::cli {
+
+std::atomic<bool> gInterrupted{false};
+
+namespace {
+
+void onSignal(int) { gInterrupted.store(true); }
+
+Json maskJson(TBranchMask mask) {
+  Json a = Json::array();
+  for (int b = 1; b <= 7; ++b) {
+    if (mask.Contains(b)) a.push_back(b);
+  }
+  return a;
+}
+
+const char* modeName(TTriggerMode m) {
+  static const char* const kNames[] = {"tmInternal", "tmExternal",  "tmCW",
+                                       "tmExternLVDS", "tmGatedBNC", "tmGatedLVDS",
+                                       "tmnop",      "tmHVOn",      "tmError"};
+  return m <= tmError ? kNames[m] : "tmError";
+}
+
+// Wraps a laser event the console already handles, so the tool also sees it afterwards.
+template <typename Fn, typename Extra>
+void chain(Fn& event, Extra extra) {
+  Fn previous = event;
+  event = [previous, extra](auto&&... args) {
+    if (previous) previous(args...);
+    extra(args...);
+  };
+}
+
+}  // namespace
+
+void installSignalHandlers() {
+  std::signal(SIGINT, onSignal);
+  std::signal(SIGTERM, onSignal);
+}
+
+void CliView::ShowMessage(const std::string& title, const std::string& text, MessageKind) {
+  // The console's texts use CR LF; a terminal wants LF.
+  std::string t;
+  for (char c : text) {
+    if (c != '\r') t += c;
+  }
+  std::cerr << title << ": " << t << std::endl;
+}
+
+void CliView::ShowConversionError(const std::string& text) { std::cerr << text << std::endl; }
+
+std::optional<std::string> CliView::AskRecordingFile(const std::string& proposedName) {
+  proposedFile = proposedName;
+  return recordingFile;
+}
+
+bool CliView::ConfirmStopRecording(const std::string&) { return true; }
+
+Session::Session(int port, Output& out) : out_(out) {
+  auto timer = std::make_unique<LoopTimer>();
+  timer_ = timer.get();
+  console_ = std::make_unique<TQVLaserControl>(std::move(timer), &view_);
+  auto automation = std::make_unique<TLaserCtrlAutomation>();
+  automation->SetActive(false);
+  console_->SetAutoDetect(std::move(automation));
+  laser().SetPort(static_cast<TPort>(port));
+  console_->Options().Port = static_cast<uint16_t>(port);
+  hookLaser();
+}
+
+Session::~Session() { console_.reset(); }
+
+void Session::hookLaser() {
+  TQVLaserControl& c = *console_;
+  TLaser& l = laser();
+  c.OnConnectFail = [this](TQVLaserControl&) {
+    connectFailed = true;
+    emit({{"event", "OnConnectFail"}, {"port", laser().Port()}});
+  };
+  c.OnLaserConnectFail = [this](TQVLaserControl&) {
+    laserConnectFailed = true;
+    emit({{"event", "OnLaserConnectFail"}, {"port", laser().Port()}});
+  };
+  c.OnLaserConnected = [this](TObject*) {
+    ++connectedCount;
+    // The console drops its parameter subscribers at every disconnection; subscribe again.
+    console_->OnLaserParam = [this](TLaser&, TLaserCommand cmd, uint8_t sub) {
+      emit({{"event", "OnLaserParam"}, {"command", LaserCommandName(cmd)}, {"subid", sub}});
+    };
+    emit({{"event", "OnLaserConnected"},
+          {"serial_label", console_->Display().serialLabel},
+          {"caption", CaptionText(ShowLaserSerial(laser(), settingsSeederFrequency()))}});
+  };
+  c.OnLaserDisconnected = [this](TObject*) {
+    ++disconnectedCount;
+    emit({{"event", "OnLaserDisconnected"}});
+  };
+  c.OnLaserStatusChanged = [this](TQVLaserControl&, TQVLaserStatus s) {
+    ++statusChanges;
+    emit({{"event", "OnLaserStatusChanged"}, {"status", LaserStatusNames(s)}});
+  };
+  c.OnLaserError = [this](TQVLaserControl& k) {
+    emit({{"event", "OnLaserError"}, {"text", k.Display().status.symbolHint}});
+  };
+  c.OnLaserWarning = [this](TQVLaserControl& k) {
+    emit({{"event", "OnLaserWarning"}, {"text", k.Display().status.badgeHint}});
+  };
+  c.OnLaserErrorDismissed = [this](TQVLaserControl&) { emit({{"event", "OnLaserErrorDismissed"}}); };
+  c.OnLaserWarningDismissed = [this](TQVLaserControl&) {
+    emit({{"event", "OnLaserWarningDismissed"}});
+  };
+  c.OnLaserON = [this](TLaser&, bool on) {
+    const int caption = console_->Display().status.caption;
+    Json j = {{"event", "OnLaserON"}, {"is_on", on}};
+    if (caption == kCaptionLaserOn) j["text"] = "LASER ON";
+    emit(j);
+  };
+  c.OnLaserSN = [this](TLaser&, int32_t v) { emit({{"event", "OnLaserSN"}, {"value", v}}); };
+  c.OnLaserCurrent = [this](TLaser&, uint8_t b, double v) {
+    Json j = {{"event", "OnLaserCurrent"}, {"branch", b}, {"value", v}};
+    if (b >= 1 && b <= 4) j["text"] = console_->Display().nomCurrent[b];
+    emit(j);
+  };
+  c.OnLaserMaxCurrent = [this](TLaser&, uint8_t b, double v) {
+    Json j = {{"event", "OnLaserMaxCurrent"}, {"branch", b}, {"value", v}};
+    if (b >= 1 && b <= 4) j["text"] = console_->Display().maxCurrent[b];
+    emit(j);
+  };
+  c.OnLaserFrequency = [this](TLaser&, uint8_t b, double v) {
+    emit({{"event", "OnLaserFrequency"}, {"branch", b}, {"value", v},
+          {"text", console_->Display().actFrequency[b == 1 ? 1 : 2]}});
+  };
+  c.OnLaserTriggerMode = [this](TLaser&, uint8_t b, TTriggerMode m) {
+    emit({{"event", "OnLaserTriggerMode"}, {"branch", b}, {"mode", modeName(m)},
+          {"text", console_->Display().triggerMode[b == 1 ? 1 : 2]}});
+  };
+  c.OnLaserPulsePickerCount = [this](TLaser&, double v) {
+    emit({{"event", "OnLaserPulsePickerCount"}, {"value", v},
+          {"text", console_->Display().actFrequency[2]}});
+  };
+  c.OnLaserPulsePickerNumber = [this](TLaser&, double v) {
+    emit({{"event", "OnLaserPulsePickerNumber"}, {"value", v}});
+  };
+  c.OnLaserNominalRegulatorLevel = [this](TLaser&, double v) {
+    emit({{"event", "OnLaserNominalRegulatorLevel"}, {"value", v},
+          {"text", console_->Display().regulatorLevel}});
+  };
+  c.OnLaserRegualtorState = [this](TLaser&, bool on) {
+    emit({{"event", "OnLaserRegualtorState"}, {"is_on", on}});
+  };
+  c.OnLaserCommandError = [this](TLaser&, TLaserCommand cmd, uint8_t sub, const std::string& s) {
+    ++commandFailures;
+    emit({{"event", "OnLaserCommandError"}, {"command", LaserCommandName(cmd)}, {"subid", sub},
+          {"cmd", cp1252ToUtf8(s)}});
+  };
+  c.OnLaserCommandTimeout = [this](TLaser&, TLaserCommand cmd, uint8_t sub,
+                                   const std::string& s) {
+    ++commandFailures;
+    emit({{"event", "OnLaserCommandTimeout"}, {"command", LaserCommandName(cmd)}, {"subid", sub},
+          {"cmd", cp1252ToUtf8(s)}});
+  };
+  c.OnNotice = [this](TQVLaserControl&, const std::string& text) {
+    std::cerr << text << std::endl;
+    emit({{"event", "OnNotice"}, {"text", text}});
+  };
+  c.OnRecordingFinished = [this](TQVLaserControl&, const std::string& file) {
+    ++recordingsFinished;
+    emit({{"event", "OnRecordingFinished"}, {"file", file}});
+  };
+  c.OnTerminalSent = [this](TQVLaserControl&, const std::string&) {
+    lastActivity = counterNow();
+  };
+  c.OnTerminalReceived = [this](TQVLaserControl&, const std::string&) {
+    lastActivity = counterNow();
+  };
+
+  // Events the console leaves to others.
+  l.OnFirmwareVersion = [this](TLaser&, TFirmwareVersion) { firmwareRead = true; };
+  l.OnClearedError = [this](TObject*) {
+    ++clearedError;
+    emit({{"event", "OnClearedError"}});
+  };
+  chain(l.OnReseted, [this](TObject*) {
+    ++reseted;
+    emit({{"event", "OnReseted"}});
+  });
+  chain(l.OnMaxCurrent, [this](TLaser&, uint8_t b, double) {
+    if (b < 8) maxCurrentSeen_[b] = true;
+  });
+}
+
+void Session::emit(Json object) {
+  if (streaming_) out_.line(object);
+}
+
+void Session::streamEvents() { streaming_ = true; }
+
+bool Session::runUntil(const std::function<bool()>& done, int timeoutMs) {
+  return runConsoleLoop(timer_, [&] { return gInterrupted.load() || done(); }, timeoutMs) &&
+         !gInterrupted.load();
+}
+
+void Session::runFor(int ms) {
+  runUntil([] { return false; }, ms);
+}
+
+int Session::identify(int timeoutMs) {
+  for (bool& seen : maxCurrentSeen_) seen = false;
+  console_->ConnectLaserClick();
+  runUntil([&] { return connectedCount > 0 || connectFailed || laserConnectFailed; }, timeoutMs);
+  if (connectFailed) return kPortFailed;
+  if (connectedCount == 0) {
+    if (!laserConnectFailed && !gInterrupted) {
+      std::cerr << "No laser identified itself on COM" << laser().Port() << " in time."
+                << std::endl;
+    } else if (laserConnectFailed) {
+      std::cerr << "No laser answered on COM" << laser().Port() << "." << std::endl;
+    }
+    return kNoLaser;
+  }
+  // The setup queued the maximum currents; the identity shows them, so wait for their answers.
+  const TBranchMask mask = laser().CurrentMask();
+  runUntil(
+      [&] {
+        for (int b = 1; b <= 7; ++b) {
+          if (mask.Contains(b) && !maxCurrentSeen_[b]) return false;
+        }
+        return true;
+      },
+      3000);
+  return laser().Connected() ? kOk : kNoLaser;
+}
+
+Json Session::identity() {
+  TLaser& l = laser();
+  Json j;
+  j["port"] = l.Port();
+  j["sn"] = l.SN();
+  j["lhcsn"] = l.LHCSN();
+  j["lhc_version"] = l.LHCVersion();
+  if (firmwareRead) {
+    const TFirmwareVersion fw = l.FirmwareVersion();
+    j["firmware"] = {{"major", fw.Major}, {"minor", fw.Minor}, {"day", fw.Day},
+                     {"month", fw.Month}, {"year", fw.Year}};
+  } else {
+    j["firmware"] = nullptr;
+  }
+  j["current_mask"] = maskJson(l.CurrentMask());
+  j["trigger_mask"] = maskJson(l.TriggerMask());
+  j["frequency_mask"] = maskJson(l.FrequencyMask());
+  j["pulse_picker"] = l.HasPulsePicker();
+  j["regulator"] = l.HasRegulator();
+  Json max = Json::object();
+  for (int b = 1; b <= 4; ++b) {
+    if (l.CurrentMask().Contains(b)) max[std::to_string(b)] = l.MaxCurrent(b);
+  }
+  j["max_current"] = max;
+  j["serial_label"] = console_->Display().serialLabel;
+  j["caption"] = CaptionText(CaptionSerial(l.LHCVersion(), l.LHCSN(), l.SN()));
+  j["tabs"] = console_->Display().layout.tabs;
+  return j;
+}
+
+void Session::disconnect() {
+  // No automatic attempt after this; a laser still connecting ignores the connect button, so
+  // the port is closed directly.
+  if (console_->AutoDetect()) console_->AutoDetect()->SetActive(false);
+  if (laser().Connected()) laser().Disconnect();
+  CheckSynchronize(0);
+}
+
+int defaultPort() { return consolePort(CommandLineOverrides{}); }
+
+double settingsSeederFrequency() {
+  IniStore ini;
+  ini.load(locateSettingsFile(executableFolder()).readPath);
+  return readSeederFrequency(ini);
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,479 @@
+// qvlaser-cli [--port N] [--json] COMMAND …: the console's logic without a window.
+#include <CLI/CLI.hpp>
+
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+#include "CliOutput.h"
+#include "CliSession.h"
+#include "catalogue/CommandCatalogue.h"
+#include "catalogue/PortDiscovery.h"
+#include "console/ConsoleTexts.h"
+#include "platform/Clock.h"
+#include "recording/ParamFileReader.h"
+
+namespace qv::cli {
+namespace {
+
+struct Globals {
+  std::optional<int> port;
+  bool json = false;
+  int timeoutMs = 20000;
+};
+
+int portOf(const Globals& g) { return g.port ? *g.port : defaultPort(); }
+
+// --- identify / watch ------------------------------------------------------------------------
+
+int cmdIdentify(const Globals& g) {
+  Output out(g.json);
+  Session s(portOf(g), out);
+  const int rc = s.identify(g.timeoutMs);
+  if (rc != kOk) return rc;
+  out.value(s.identity());
+  s.disconnect();
+  return kOk;
+}
+
+int cmdWatch(const Globals& g, double seconds, int detectIntervalMs, int reconnectWaitMs) {
+  Output out(g.json);
+  Session s(portOf(g), out);
+  const int rc = s.identify(g.timeoutMs);
+  if (rc != kOk) return rc;
+  out.line(s.identity());
+  s.streamEvents();
+  // From now on a lost connection is repaired by automatic detection, as in the window.
+  s.console().AutoDetect()->SetInterval(detectIntervalMs);
+  s.console().AutoDetect()->SetActive(true);
+  const int64_t end = counterNow() + int64_t(seconds * 1000.0) * counterFrequency() / 1000;
+  int result = kOk;
+  while (!gInterrupted && counterNow() < end) {
+    const int left = static_cast<int>(counterMs(counterNow(), end)) + 1;
+    const int seen = s.disconnectedCount;
+    s.runUntil([&] { return s.disconnectedCount != seen; }, left);
+    if (s.disconnectedCount == seen) break;
+    // A disconnection: give automatic detection its chance to bring the laser back.
+    const int connected = s.connectedCount;
+    const int wait = std::min(reconnectWaitMs, std::max(0, int(counterMs(counterNow(), end))));
+    s.runUntil([&] { return s.connectedCount != connected; }, wait);
+    if (s.connectedCount == connected && counterNow() < end && !gInterrupted) {
+      std::cerr << "The laser on COM" << s.laser().Port() << " disconnected and did not come back."
+                << std::endl;
+      result = kNoLaser;
+      break;
+    }
+  }
+  s.disconnect();
+  return result;
+}
+
+// --- send ------------------------------------------------------------------------------------
+
+int cmdSend(const Globals& g, const std::string& line) {
+  Output out(g.json);
+  Session s(portOf(g), out);
+  TQVLaserControl& c = s.console();
+  bool failed = false;
+  c.OnConnectFail = [&](TQVLaserControl&) { failed = true; };
+  c.OnTerminalSent = [&](TQVLaserControl&, const std::string& text) {
+    s.lastActivity = counterNow();
+    out.line({{"sent", cp1252ToUtf8(text)}});
+  };
+  c.OnTerminalReceived = [&](TQVLaserControl&, const std::string& text) {
+    s.lastActivity = counterNow();
+    out.line({{"received", cp1252ToUtf8(text)}});
+  };
+  c.TerminalOnlyClick();
+  if (failed || !s.laser().Connected()) return kPortFailed;
+  s.lastActivity = counterNow();
+  c.SendCommandLine(line);
+  // One second after the line went quiet, with nothing left to send.
+  s.runUntil(
+      [&] {
+        return s.laser().QueuedCommands() == 0 && counterMs(s.lastActivity, counterNow()) >= 1000;
+      },
+      -1);
+  s.disconnect();
+  return kOk;
+}
+
+// --- set -------------------------------------------------------------------------------------
+
+struct SetRequest {
+  std::string what;
+  std::vector<std::string> args;
+};
+
+int parseBranch(const std::string& text) {
+  const auto v = parseDecimal(text);
+  if (!v || *v != std::floor(*v) || *v < 1 || *v > 4) return -1;
+  return static_cast<int>(*v);
+}
+
+int cmdSet(const Globals& g, const SetRequest& r) {
+  Output out(g.json);
+  Session s(portOf(g), out);
+  s.streamEvents();
+  const int rc = s.identify(g.timeoutMs);
+  if (rc != kOk) return rc;
+  TQVLaserControl& c = s.console();
+  // The warm-up rule of the Laser On button needs the status; the background poll brings it.
+  s.runUntil([&] { return s.statusChanges > 0; }, 3000);
+
+  const int failuresBefore = s.commandFailures;
+  const int resetsBefore = s.reseted, clearedBefore = s.clearedError;
+  auto usage = [&](const std::string& text) {
+    std::cerr << text << std::endl;
+    s.disconnect();
+    return kFailure;
+  };
+  const auto& a = r.args;
+  bool waitReset = false, waitCleared = false;
+  if (r.what == "current") {
+    const int b = a.size() == 2 ? parseBranch(a[0]) : -1;
+    if (b < 0) return usage("usage: set current BRANCH VALUE");
+    if (!c.ApplyCurrent(b, a[1])) return usage("'" + a[1] + "' is not a valid number");
+  } else if (r.what == "all-currents") {
+    const auto v = a.size() == 1 ? parseDecimal(a[0]) : std::nullopt;
+    if (!v) return usage("usage: set all-currents VALUE");
+    c.SetAllCurrents(*v);
+  } else if (r.what == "frequency") {
+    const int b = a.size() == 2 ? parseBranch(a[0]) : -1;
+    if (b != 1 && b != 2) return usage("usage: set frequency 1|2 TEXT");
+    if (!c.ApplyFrequency(0xF0000000u | uint32_t(b), a[1])) {
+      s.disconnect();
+      return kFailure;
+    }
+  } else if (r.what == "trigger") {
+    const int b = a.size() == 2 ? parseBranch(a[0]) : -1;
+    int tag = -1;
+    if (b == 1 || b == 2) {
+      if (a[1] == "internal") tag = 0;
+      else if (a[1] == "external") tag = (b << 8) | tmExternal;
+      else if (a[1] == "cw") tag = (b << 8) | tmCW;
+      else if (a[1] == "hv-on") tag = (b << 8) | tmHVOn;
+    }
+    if (tag < 0) return usage("usage: set trigger 1|2 internal|external|cw|hv-on");
+    c.TriggerClick(tag);
+  } else if (r.what == "laser") {
+    const std::string v = a.size() == 1 ? a[0] : "";
+    if (v == "on") {
+      c.LaserOnClick(1);
+    } else if (v == "off") {
+      c.LaserOffClick(0);
+    } else if (v == "warmup") {
+      if (c.Display().status.laserOnCaption != kWarmUpCaption)
+        return usage("The laser does not need a warm-up now.");
+      c.LaserOnClick(1);
+    } else {
+      return usage("usage: set laser on|off|warmup");
+    }
+  } else if (r.what == "regulator") {
+    const std::string v = a.size() == 1 ? a[0] : "";
+    if (v != "on" && v != "off") return usage("usage: set regulator on|off");
+    c.ActivateRegulatorClick(v == "on" ? 1 : 0);
+  } else if (r.what == "regulator-level") {
+    if (a.size() != 1) return usage("usage: set regulator-level VALUE");
+    if (!c.SetRegulatorLevel(a[0])) {
+      s.disconnect();
+      return kFailure;
+    }
+  } else if (r.what == "pulse-rate") {
+    if (a.size() != 1) return usage("usage: set pulse-rate HZ");
+    if (!s.laser().HasPulsePicker()) return usage("This laser has no pulse picker.");
+    if (!c.ApplyFrequency(0xF0000002u, a[0])) {
+      s.disconnect();
+      return kFailure;
+    }
+  } else if (r.what == "clear-error") {
+    c.ClearErrorClick();
+    waitCleared = true;
+  } else if (r.what == "reset") {
+    c.ResetClick();
+    waitReset = true;
+  } else if (r.what == "save-settings") {
+    c.SaveSettingsClick();
+  } else {
+    return usage("unknown setting: " + r.what);
+  }
+
+  // The read-backs: a reset or error clearing first ends its phase; then every command queued
+  // so far has been answered once the queue has run empty (the poller adds one read at a time,
+  // and only to an empty queue).
+  const int phaseMs = int(std::max(s.laser().ResetingDuration(), s.laser().ErrorClearingDuration())) + 5000;
+  if (waitReset) s.runUntil([&] { return s.reseted != resetsBefore; }, phaseMs);
+  if (waitCleared) s.runUntil([&] { return s.clearedError != clearedBefore; }, phaseMs);
+  const bool settled = s.runUntil(
+      [&] { return !s.laser().Connected() || s.laser().QueuedCommands() == 0; }, 15000);
+  s.runFor(100);
+  const bool connected = s.laser().Connected();
+  s.disconnect();
+  if (!connected) {
+    std::cerr << "The connection ended." << std::endl;
+    return kFailure;
+  }
+  if (!settled) {
+    std::cerr << "The read-backs did not arrive in time." << std::endl;
+    return kFailure;
+  }
+  return s.commandFailures != failuresBefore ? kFailure : kOk;
+}
+
+// --- record / export -------------------------------------------------------------------------
+
+int cmdRecord(const Globals& g, const std::string& file, double seconds) {
+  Output out(g.json);
+  Session s(portOf(g), out);
+  const int rc = s.identify(g.timeoutMs);
+  if (rc != kOk) return rc;
+  TQVLaserControl& c = s.console();
+  s.view().recordingFile = file;
+  bool startFailed = false;
+  c.OnNotice = [&](TQVLaserControl&, const std::string& text) {
+    std::cerr << text << std::endl;
+    startFailed = startFailed || c.RecordingState() == 0;
+  };
+  c.RecordParamClick();
+  s.runUntil([&] { return c.RecordingState() != 1; }, 5000);
+  if (c.RecordingState() != 2) {
+    if (!startFailed) std::cerr << "The laser did not report its running time." << std::endl;
+    c.StopRecording();
+    s.runUntil([&] { return c.RecordingState() == 0; }, 2000);
+    s.disconnect();
+    return kFailure;
+  }
+  s.runUntil([&] { return c.RecordingState() != 2; }, int(seconds * 1000.0));
+  const bool stillRecording = c.RecordingState() == 2;
+  if (stillRecording) c.RecordParamClick();  // the button, confirmed
+  s.runUntil([&] { return c.RecordingState() == 0; }, 10000);
+  s.disconnect();
+  if (c.RecordingState() != 0) {
+    std::cerr << "The recording did not finish." << std::endl;
+    return kFailure;
+  }
+  const ParamFileContents contents = readParamFile(file);
+  std::error_code ec;
+  const auto bytes = std::filesystem::file_size(file, ec);
+  out.value({{"file", file},
+             {"samples", contents.samples.size()},
+             {"chunks", contents.chunks},
+             {"bytes", ec ? 0 : bytes}});
+  if (!contents.error.empty()) {
+    std::cerr << file << ": " << contents.error << std::endl;
+    return kFailure;
+  }
+  return stillRecording ? kOk : kFailure;
+}
+
+bool isCodeList(int16_t code) { return code == 90 || code == 91; }
+
+Json codeBytes(const TLaserParams& p) {
+  size_t n = p.Value.size();
+  while (n > 0 && p.Value[n - 1] == 0) --n;
+  Json codes = Json::array();
+  for (size_t i = 0; i < n; ++i) codes.push_back(p.Value[i]);
+  return codes;
+}
+
+int cmdExport(const Globals& g, const std::string& file, bool csv) {
+  const ParamFileContents contents = readParamFile(file);
+  if (!contents.opened) {
+    std::cerr << file << ": " << (contents.error.empty() ? "cannot be read" : contents.error)
+              << std::endl;
+    return kFailure;
+  }
+  if (csv) {
+    std::cout << "time_ms,offset_ms,code,value\n";
+    for (const RecordedSample& s : contents.samples) {
+      std::cout << s.time << "," << s.params.TimeOffset << "," << s.params.Code << ",";
+      if (isCodeList(s.params.Code)) {
+        std::string list;
+        for (const auto& c : codeBytes(s.params)) list += (list.empty() ? "" : " ") + c.dump();
+        std::cout << list;
+      } else {
+        const double v = paramDouble(s.params.Value);
+        if (std::isfinite(v)) std::cout << Json(v).dump();
+      }
+      std::cout << "\n";
+    }
+    std::cout.flush();
+  } else {
+    const TParamFileHeader& h = contents.header;
+    Json samples = Json::array();
+    for (const RecordedSample& s : contents.samples) {
+      Json j = {{"time_ms", s.time}, {"offset_ms", s.params.TimeOffset}, {"code", s.params.Code}};
+      if (isCodeList(s.params.Code)) j["codes"] = codeBytes(s.params);
+      else j["value"] = paramDouble(s.params.Value);
+      samples.push_back(std::move(j));
+    }
+    Output out(true);
+    out.value({{"header",
+                {{"head_serial", h.HeadSerial},
+                 {"laser_serial", h.LaserSerial},
+                 {"running_minutes", h.RunningMinutes},
+                 {"diode1_minutes", h.Diode1Minutes},
+                 {"diode2_minutes", h.Diode2Minutes},
+                 {"start_time_ms", h.StartTime}}},
+               {"samples", std::move(samples)}});
+    (void)g;
+  }
+  if (!contents.error.empty()) {
+    std::cerr << file << ": " << contents.error << std::endl;
+    return kFailure;
+  }
+  return kOk;
+}
+
+// --- ports / catalogue -----------------------------------------------------------------------
+
+int cmdPorts(const Globals& g) {
+  Output out(g.json);
+  TSerialPortItems items;
+  ListSerialPorts(items, "no", "");
+  Json list = Json::array();
+  for (const TSerialPortItem& i : items) {
+    Json j = {{"text", cp1252ToUtf8(i.Text)}};
+    j["port"] = i.Number ? Json(*i.Number) : Json(nullptr);
+    list.push_back(std::move(j));
+  }
+  if (g.json) out.value(list);
+  else for (const auto& j : list) std::cout << j["text"].get<std::string>() << "\n";
+  return kOk;
+}
+
+int cmdCatalogue(const Globals& g, int generation, const std::string& variant) {
+  TCommandList list;
+  BuildCommandCatalogue(list, generation);
+  if (variant == "branches") {
+    AddBranchCommands(list, generation, false);
+  } else if (variant == "single") {
+    AddSingleBranchCommands(list, generation, false);
+  } else if (variant == "picker") {
+    AddBranchCommands(list, generation, false);
+    AddPickerRegulatorCommands(list, generation, false);
+  }
+  Json entries = Json::array();
+  for (int i = 0; i < list.Count(); ++i) {
+    const TCommandSyntaxPtr e = list.Items(i);
+    entries.push_back({{"index", i},
+                       {"command", LaserCommandName(e->Command)},
+                       {"subid", e->SubID},
+                       {"cmd", cp1252ToUtf8(e->CmdStr)},
+                       {"pattern", cp1252ToUtf8(e->Pattern)},
+                       {"groups", e->Groups},
+                       {"line_count", e->LineCount},
+                       {"description", cp1252ToUtf8(e->Description)}});
+  }
+  Output out(g.json);
+  if (g.json) {
+    out.value(entries);
+  } else {
+    for (const auto& e : entries) {
+      std::cout << e["index"].get<int>() << "\t" << e["command"].get<std::string>() << "\t"
+                << e["subid"].get<int>() << "\t" << e["cmd"].get<std::string>() << "\t"
+                << e["description"].get<std::string>() << "\n";
+    }
+  }
+  return kOk;
+}
+
+int run(int argc, char** argv) {
+  CLI::App app{"qvlaser-cli: the Quorvane Laser Control console without a window"};
+  app.require_subcommand(1);
+  app.fallthrough();
+  Globals g;
+  app.add_option("--port", g.port, "COM port number (default: the console's settings file, else 1)")
+      ->check(CLI::Range(1, 256));
+  app.add_flag("--json", g.json, "print JSON");
+  app.add_option("--timeout", g.timeoutMs, "longest identification, ms")->check(CLI::Range(100, 600000));
+
+  auto* identify = app.add_subcommand("identify", "identify the laser and print what was found");
+
+  double watchSeconds = 20;
+  int detectInterval = 1000, reconnectWait = 5000;
+  auto* watch = app.add_subcommand("watch", "identify, then print every console event");
+  watch->add_option("--seconds", watchSeconds, "how long to watch")->check(CLI::PositiveNumber);
+  watch->add_option("--detect-interval", detectInterval, "automatic detection period, ms")
+      ->check(CLI::Range(10, 600000));
+  watch->add_option("--reconnect-wait", reconnectWait,
+                    "how long automatic detection may take to bring a lost laser back, ms")
+      ->check(CLI::Range(0, 3600000));
+
+  std::string sendLine;
+  auto* send = app.add_subcommand("send", "terminal only: send a \"|\"-separated command line");
+  send->add_option("line", sendLine, "the command line")->required();
+
+  SetRequest setRequest;
+  auto* set = app.add_subcommand("set", "identify, then do what the operator's control does");
+  set->add_option("what", setRequest.what,
+                  "current, all-currents, frequency, trigger, laser, regulator, "
+                  "regulator-level, pulse-rate, clear-error, reset, save-settings")
+      ->required();
+  set->add_option("args", setRequest.args, "the values");
+  auto* clearError = app.add_subcommand("clear-error", "identify, then clear the laser's errors");
+  auto* reset = app.add_subcommand("reset", "identify, then reset the controller");
+  auto* saveSettings = app.add_subcommand("save-settings", "identify, then save the laser's settings");
+
+  std::string recordFile;
+  double recordSeconds = 10;
+  auto* record = app.add_subcommand("record", "identify and record the laser's parameters");
+  record->add_option("file", recordFile, "the recording file")->required();
+  record->add_option("--seconds", recordSeconds, "how long to record")
+      ->check(CLI::PositiveNumber);
+
+  std::string exportFile;
+  bool exportCsv = false;
+  auto* exportCmd = app.add_subcommand("export", "print a recording file");
+  exportCmd->add_option("file", exportFile, "the recording file")->required();
+  exportCmd->add_flag("--csv", exportCsv, "CSV instead of JSON");
+
+  auto* ports = app.add_subcommand("ports", "list the serial ports and what answers on them");
+
+  int generation = 3;
+  std::string variant;
+  auto* catalogue = app.add_subcommand("catalogue", "print the command catalogue");
+  catalogue->add_option("--generation", generation, "controller generation")
+      ->required()
+      ->check(CLI::IsMember({2, 3}));
+  catalogue->add_option("--variant", variant, "catalogue variant")
+      ->check(CLI::IsMember({"branches", "single", "picker"}));
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kFailure;
+  }
+
+  installSignalHandlers();
+  if (*identify) return cmdIdentify(g);
+  if (*watch) return cmdWatch(g, watchSeconds, detectInterval, reconnectWait);
+  if (*send) return cmdSend(g, sendLine);
+  if (*set) return cmdSet(g, setRequest);
+  if (*clearError) return cmdSet(g, {"clear-error", {}});
+  if (*reset) return cmdSet(g, {"reset", {}});
+  if (*saveSettings) return cmdSet(g, {"save-settings", {}});
+  if (*record) return cmdRecord(g, recordFile, recordSeconds);
+  if (*exportCmd) return cmdExport(g, exportFile, exportCsv);
+  if (*ports) return cmdPorts(g);
+  if (*catalogue) return cmdCatalogue(g, generation, variant);
+  return kFailure;
+}
+
+}  // namespace
+}  // namespace qv::cli
+
+int main(int argc, char** argv) {
+  try {
+    return qv::cli::run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "qvlaser-cli: " << e.what() << std::endl;
+    return qv::cli::kFailure;
+  }
+}
