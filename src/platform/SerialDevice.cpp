@@ -140,7 +140,8 @@ OpenError SerialDevice::open(const std::string& path) {
   tio.c_cflag |= CLOCAL | CREAD;
   tio.c_cflag &= ~CRTSCTS;
   tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-  tio.c_cc[VMIN] = 0;
+  // VMIN 1: with O_NONBLOCK an empty line reads as EAGAIN, so a read of 0 bytes means hang-up.
+  tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
   (void)::tcsetattr(fd, TCSANOW, &tio);
   (void)::tcflush(fd, TCIFLUSH);
@@ -481,10 +482,13 @@ void SerialDevice::run() {
     const int64_t now = counterNow();
     if (rc > 0 && nfds == 2 && !lost_) {
       const short re = pfd[1].revents;
-      if ((re & POLLIN) && read_.op) serviceRead(now);
-      if ((re & POLLIN) && waitInput_.op && !lost_) finish(waitInput_, IoStatus::Done, 0);
-      if ((re & POLLOUT) && write_.op && !lost_) serviceWrite();
-      if (re & (POLLHUP | POLLERR | POLLNVAL)) markLostLocked();
+      if ((re & POLLIN) && read_.op) serviceRead(now);  // bytes that came before a hang-up
+      if (re & (POLLHUP | POLLERR | POLLNVAL)) {
+        markLostLocked();
+      } else if (!lost_) {
+        if ((re & POLLIN) && waitInput_.op) finish(waitInput_, IoStatus::Done, 0);
+        if ((re & POLLOUT) && write_.op) serviceWrite();
+      }
     }
     if (read_.op) {
       bool quiet = read_.done && t.readInterval && t.readInterval != kNoWait &&

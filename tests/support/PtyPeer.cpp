@@ -37,7 +37,7 @@ PtyPeer::PtyPeer() {
   ::cfsetispeed(&tio, B9600);
   ::cfsetospeed(&tio, B9600);
   tio.c_cflag &= ~CSIZE;
-  tio.c_cflag |= CS7 | PARENB | CSTOPB;
+  tio.c_cflag |= CS8 | CSTOPB;
   ::tcsetattr(holdSlave_, TCSANOW, &tio);
   ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
   wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -137,15 +137,18 @@ size_t PtyPeer::linesReceived() const {
 }
 
 void PtyPeer::hangUp() {
-  std::lock_guard lock(mutex_);
-  if (hungUp_) return;
-  hungUp_ = true;
-  // The held slave goes first, else the line stays up for the opener's side.
-  ::close(holdSlave_);
-  holdSlave_ = -1;
-  ::close(master_);
-  master_ = -1;
-  changed_.notify_all();
+  {
+    std::lock_guard lock(mutex_);
+    if (hungUp_) return;
+    hungUp_ = true;
+    ::close(holdSlave_);
+    holdSlave_ = -1;
+    ::close(master_);
+    master_ = -1;
+    changed_.notify_all();
+  }
+  // The peer thread's poll still holds the master; the line drops once it lets go.
+  wake();
 }
 
 bool PtyPeer::hungUp() const {

@@ -22,10 +22,12 @@ namespace qv::test {
 class PtyPeer {
  public:
   // A responder sees every complete received line (without its terminator) and returns the
-  // reply bytes, or nothing to stay silent.
+  // reply bytes, or nothing to stay silent. It runs on the peer's thread and must not call the
+  // peer.
   using Responder = std::function<std::optional<std::string>(const std::string& line)>;
 
-  // The slave starts in raw mode at 9600 7E2, so a test can see what the opener changed.
+  // The slave starts in raw mode at 9600 baud with two stop bits, so a test can see what the
+  // opener changed (a pseudo-terminal always keeps 8 data bits and no parity).
   PtyPeer();
   ~PtyPeer();
   PtyPeer(const PtyPeer&) = delete;
