@@ -118,6 +118,8 @@ class TBkgrndPool {
   void Add(const std::string& CmdStr, std::int32_t Index);
   void RequestErrorCode() { ErrorCodeRequested_ = true; }
   void RequestWarningCode() { WarningCodeRequested_ = true; }
+  bool ErrorCodeRequested() const { return ErrorCodeRequested_; }
+  bool WarningCodeRequested() const { return WarningCodeRequested_; }
   bool Enabled() const { return Enabled_; }
   void SetEnabled(bool Value);
   // Writer thread: arm the 10 ms timer when enabled and the list is not empty / park it.
