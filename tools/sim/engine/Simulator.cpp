@@ -430,6 +430,12 @@ struct Simulator::Impl {
 
 Simulator::Simulator(Config config) : impl_(std::make_unique<Impl>(std::move(config))) {}
 
+Simulator::Simulator(const std::string& profile) : Simulator([&] {
+  Config c;
+  c.profile = profile;
+  return c;
+}()) {}
+
 Simulator::~Simulator() { stop(); }
 
 std::vector<std::string> Simulator::profiles() {

@@ -3,7 +3,7 @@
 // and can be told to misbehave on the line (faults). Tests run it in-process on its own thread;
 // the qvlaser-sim program wraps it.
 //
-//   qv::sim::Simulator sim({.profile = "gen3-picker"});
+//   qv::sim::Simulator sim("gen3-picker");                    // or Simulator(Config{...})
 //   ASSERT_TRUE(sim.start(3, tempDir)) << sim.lastError();   // tempDir/COM3 -> /dev/pts/N
 //   sim.setErrors({80});                                       // change state while running
 //   EXPECT_TRUE(sim.waitForReceived("r90", 1, 5000));          // what the console sent
@@ -85,6 +85,7 @@ class Simulator {
  public:
   // Throws std::invalid_argument for an unknown profile.
   explicit Simulator(Config config = {});
+  explicit Simulator(const std::string& profile);  // that profile, everything else default
   ~Simulator();  // stop()
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;
