@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "console/QVLaserControl.h"
+#include "engine/Simulator.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -193,6 +194,49 @@ TEST_F(MainWindow, ExtensionFilesOfTheProgramFolderAreLoaded) {
   EXPECT_EQ(main->StartUp().extensionFiles,
             (std::vector<std::string>{folder.file("A.EXT"), folder.file("b.ext")}));
   EXPECT_EQ(console.CustomizedWnds().size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// The caption and the laser actions follow the connection; the seeder frequency typed into the
+// file by hand is kept (the program never writes it).
+TEST_F(MainWindow, CaptionAndActionsFollowTheConnection) {
+  writeFile(iniPath(), "[Laser]\nPort=6\nSeederFrequency=12345678\n[Automation]\nAutoDetect=0\n");
+  qv::sim::Simulator sim("gen2");  // serial 412, pulse picker
+  ASSERT_TRUE(sim.start(6, ports.path())) << sim.lastError();
+  auto main = create({});
+  console.ConnectLaserClick();
+  auto* timer = static_cast<qv::LoopTimer*>(&console.UpdateTimer());
+  ASSERT_TRUE(qv::runConsoleLoop(timer, [&] { return main->Caption() != "TESSARIX - Quorvane Laser Control"; }, 10000));
+  EXPECT_EQ(main->Caption(), "SN 412 - Quorvane Laser Control");
+  EXPECT_EQ(main->ApplicationTitle(), "SN 412 - Quorvane Laser Control");
+
+  main->UpdateLaserAction();
+  EXPECT_TRUE(main->Actions().enabled(qv::ActionId::SetLaserOn));
+  console.ConnectLaserClick();
+  ASSERT_TRUE(qv::runConsoleLoop(timer, [&] { return !console.Laser().Connected(); }, 5000));
+  EXPECT_EQ(main->Caption(), "TESSARIX - Quorvane Laser Control");
+  main->UpdateLaserAction();
+  EXPECT_FALSE(main->Actions().enabled(qv::ActionId::SetLaserOn));
+  ASSERT_TRUE(main->Destroy(0, 0));
+  qv::IniStore ini;
+  ASSERT_TRUE(ini.load(iniPath()));
+  EXPECT_EQ(ini.readString("Laser", "SeederFrequency", ""), "12345678");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SettingsFile, SeederFrequencyIsReadOnlyByHand) {
+  qv::IniStore ini;
+  EXPECT_EQ(qv::readSeederFrequency(ini), 20000000);
+  ini.loadFromText("[laser]\nseederfrequency=19999000\n");
+  EXPECT_EQ(qv::readSeederFrequency(ini), 19999000);
+  ini.loadFromText("[Laser]\nSeederFrequency=20MHz\n");
+  EXPECT_EQ(qv::readSeederFrequency(ini), 20000000);
 }
 
 }  // namespace
