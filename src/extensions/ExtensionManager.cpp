@@ -100,6 +100,32 @@ void ExtensionManager::placeWindows() {
   for (TExtensionTab* tab : tabs_) tab->PlaceWindow();
 }
 
+ExtensionManager::WindowInfo ExtensionManager::infoOf(const TExtensionTab& tab) {
+  WindowInfo info;
+  info.file = tab.FileName;
+  info.name = tab.Name;
+  if (tab.Window) info.caption = tab.Window->Caption;
+  info.hasLabel = tab.DisplayLabel.has_value();
+  info.label = tab.DisplayLabelText();
+  return info;
+}
+
+std::vector<ExtensionManager::WindowInfo> ExtensionManager::openWindows() const {
+  std::vector<WindowInfo> result;
+  for (const TExtensionTab* tab : tabs_)
+    if (tab->IsOpen()) result.push_back(infoOf(*tab));
+  return result;
+}
+
+bool ExtensionManager::waitForStartupReplies(int timeoutMs) {
+  auto* timer = dynamic_cast<LoopTimer*>(&console_.UpdateTimer());
+  const TLaser& laser = console_.Laser();
+  // Commands queued after the start-up commands (the background reads) start only once the
+  // queue has run empty, so the first empty queue means every earlier command was answered.
+  return runConsoleLoop(timer, [&laser] { return !laser.Connected() || laser.QueuedCommands() == 0; },
+                        timeoutMs);
+}
+
 void ExtensionManager::hook(TExtensionTab& tab) {
   std::weak_ptr<Sink> weak = sink_;
   auto forward = [weak](TabEvent ExtensionManager::*event) {

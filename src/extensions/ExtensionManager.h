@@ -53,6 +53,24 @@ class ExtensionManager {
   // Re-docks every open window (the main window was resized).
   void placeWindows();
 
+  // What a report shows of one window (texts single-byte, as the laser sends them).
+  struct WindowInfo {
+    std::string file;     // the file's name, without its folder
+    std::string name;     // the window's Name (caption or caption template)
+    std::string caption;  // the caption shown
+    std::string label;    // the display label's text ("" without one)
+    bool hasLabel = false;
+  };
+  // The open windows, in loading order.
+  std::vector<WindowInfo> openWindows() const;
+  static WindowInfo infoOf(const TExtensionTab& tab);
+
+  // For a program without a window (qvlaser-cli): after the console's setup, runs the console's
+  // loop until every command queued so far, the windows' start-up commands included, has been
+  // answered (the laser's queue ran empty once). False when that took longer than timeoutMs.
+  // Needs the console's timer to be a qv::LoopTimer (or none at all).
+  bool waitForStartupReplies(int timeoutMs);
+
   // Reported for every loaded tab; the tab is passed with its state already changed.
   TabEvent OnOpened, OnClosed, OnMoved, OnCaptionChange, OnLabelChange;
 

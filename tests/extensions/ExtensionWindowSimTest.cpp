@@ -83,8 +83,14 @@ TEST_F(ExtensionWindows, OpenForTheirSerialShowRepliesAndCloseAtDisconnection) {
   ASSERT_TRUE(a);
   ASSERT_TRUE(a->IsOpen());
   EXPECT_FALSE(tab("b.ext")->IsOpen());
-  ASSERT_TRUE(run(5000, [&] { return a->Window->Caption == "PS 412"; })) << a->Window->Caption;
-  EXPECT_EQ(a->DisplayLabelText(), "<412>");
+  // As the command-line tool reports it: once the start-up commands are answered.
+  ASSERT_TRUE(manager.waitForStartupReplies(5000));
+  const auto open = manager.openWindows();
+  ASSERT_EQ(open.size(), 1u);
+  EXPECT_EQ(open[0].file, "a.ext");
+  EXPECT_EQ(open[0].name, "PS $1");
+  EXPECT_EQ(open[0].caption, "PS 412");
+  EXPECT_EQ(open[0].label, "<412>");
   // The custom command went into the fresh catalogue of this connection.
   EXPECT_GE(console.Laser().CommandList().IndexOfText("R01"), 0);
 
