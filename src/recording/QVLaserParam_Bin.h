@@ -19,6 +19,7 @@ class TLaser;
 // or up to eight code bytes.
 using TParamValue = std::array<uint8_t, 8>;
 
+// Packed as on disk: read fields by value (a reference to one may be misaligned).
 #pragma pack(push, 1)
 // One recording sample, 14 bytes.
 struct TLaserParams {

@@ -102,9 +102,9 @@ TEST(Records, LittleEndianLayout) {
   const Bytes expectedSample = {0xFE, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F, 0x34, 0x12};
   EXPECT_EQ(Bytes(bytes, bytes + 14), expectedSample);
   const TLaserParams back = qv::decodeSample(bytes);
-  EXPECT_EQ(back.TimeOffset, -2);
+  EXPECT_EQ(+back.TimeOffset, -2);
   EXPECT_EQ(qv::paramDouble(back.Value), 1.5);
-  EXPECT_EQ(back.Code, 0x1234);
+  EXPECT_EQ(+back.Code, 0x1234);
 
   TParamFileHeader h;
   h.HeadSerial = 0x0102;
@@ -120,9 +120,9 @@ TEST(Records, LittleEndianLayout) {
                                 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11};
   EXPECT_EQ(Bytes(hb, hb + 25), expectedHeader);
   const TParamFileHeader hback = qv::decodeHeader(hb);
-  EXPECT_EQ(hback.HeadSerial, h.HeadSerial);
-  EXPECT_EQ(hback.Diode2Minutes, h.Diode2Minutes);
-  EXPECT_EQ(hback.StartTime, h.StartTime);
+  EXPECT_EQ(+hback.HeadSerial, +h.HeadSerial);
+  EXPECT_EQ(+hback.Diode2Minutes, +h.Diode2Minutes);
+  EXPECT_EQ(+hback.StartTime, +h.StartTime);
 }
 
 }  // namespace

@@ -46,17 +46,17 @@ TEST_F(ParamFileReaderTest, ReadsHeaderSamplesAndAbsoluteTimes) {
   EXPECT_EQ(c.error, "");
   EXPECT_EQ(c.chunks, 2u);
   EXPECT_EQ(c.stoppedAt, file_.size());
-  EXPECT_EQ(c.header.HeadSerial, 157);
-  EXPECT_EQ(c.header.LaserSerial, 4711);
-  EXPECT_EQ(c.header.RunningMinutes, 90061u);
-  EXPECT_EQ(c.header.Diode1Minutes, 0xFFFFFFFFu);
-  EXPECT_EQ(c.header.Diode2Minutes, 12u);
-  EXPECT_EQ(c.header.StartTime, 0x18FFFFFF00);
+  EXPECT_EQ(+c.header.HeadSerial, 157);
+  EXPECT_EQ(+c.header.LaserSerial, 4711);
+  EXPECT_EQ(+c.header.RunningMinutes, 90061u);
+  EXPECT_EQ(+c.header.Diode1Minutes, 0xFFFFFFFFu);
+  EXPECT_EQ(+c.header.Diode2Minutes, 12u);
+  EXPECT_EQ(+c.header.StartTime, 0x18FFFFFF00);
   ASSERT_EQ(c.samples.size(), samples_.size());
   for (size_t i = 0; i < samples_.size(); ++i) {
-    EXPECT_EQ(c.samples[i].params.Code, samples_[i].Code);
+    EXPECT_EQ(+c.samples[i].params.Code, +samples_[i].Code);
     EXPECT_EQ(c.samples[i].params.Value, samples_[i].Value);
-    EXPECT_EQ(c.samples[i].params.TimeOffset, samples_[i].TimeOffset);
+    EXPECT_EQ(+c.samples[i].params.TimeOffset, +samples_[i].TimeOffset);
   }
   EXPECT_EQ(c.samples[16].time, 0x18FFFFFF00 + 0x100);  // past the wrap of the low 32 bits
   EXPECT_EQ(c.samples.back().time, 0x18FFFFFF00 + 0x80000010);
@@ -81,7 +81,7 @@ TEST_F(ParamFileReaderTest, EveryTruncationReturnsWhatWasThere) {
     ASSERT_LE(c.samples.size(), samples_.size());
     for (size_t i = 0; i < c.samples.size(); ++i) {
       EXPECT_EQ(c.samples[i].params.Value, samples_[i].Value);
-      EXPECT_EQ(c.samples[i].params.TimeOffset, samples_[i].TimeOffset);
+      EXPECT_EQ(+c.samples[i].params.TimeOffset, +samples_[i].TimeOffset);
     }
     if (cut >= firstEnd) {
       EXPECT_GE(c.samples.size(), 147u);

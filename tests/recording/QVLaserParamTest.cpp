@@ -69,9 +69,9 @@ class ParamBufferTest : public ::testing::Test {
   static void expectSamples(const qv::ParamFileContents& c, int n) {
     ASSERT_EQ(c.samples.size(), static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
-      EXPECT_EQ(c.samples[i].params.Code, 60 + i % 7) << i;
+      EXPECT_EQ(+c.samples[i].params.Code, 60 + i % 7) << i;
       EXPECT_EQ(qv::paramDouble(c.samples[i].params.Value), i / 4.0) << i;
-      EXPECT_EQ(c.samples[i].params.TimeOffset, i) << i;
+      EXPECT_EQ(+c.samples[i].params.TimeOffset, i) << i;
     }
   }
 
@@ -90,10 +90,10 @@ TEST_F(ParamBufferTest, StartThenStopLeavesSignatureAndHeaderOnly) {
   ASSERT_TRUE(c.opened);
   EXPECT_EQ(c.error, "");
   EXPECT_EQ(c.chunks, 0u);
-  EXPECT_EQ(c.header.StartTime, kStart);
-  EXPECT_EQ(c.header.HeadSerial, 157);
-  EXPECT_EQ(c.header.Diode1Minutes, 61u);
-  EXPECT_EQ(c.header.Diode2Minutes, 0xFFFFFFFFu);
+  EXPECT_EQ(+c.header.StartTime, kStart);
+  EXPECT_EQ(+c.header.HeadSerial, 157);
+  EXPECT_EQ(+c.header.Diode1Minutes, 61u);
+  EXPECT_EQ(+c.header.Diode2Minutes, 0xFFFFFFFFu);
   // No second finish, and a stop while idle does nothing.
   buffer_->Stop();
   EXPECT_FALSE(qv::test::pumpUntil([&] { return finished_ > 1; }, 200));
@@ -143,7 +143,7 @@ TEST_F(ParamBufferTest, OffsetsCountAcrossTheWrapOfTheLow32Bits) {
   stopAndWait();
   const auto c = qv::readParamFile(path_);
   ASSERT_EQ(c.samples.size(), 4u);
-  EXPECT_EQ(c.samples[0].params.TimeOffset, 1500);
+  EXPECT_EQ(+c.samples[0].params.TimeOffset, 1500);
   for (size_t i = 0; i < 4; ++i) EXPECT_EQ(c.samples[i].time, times[i]);
 }
 
@@ -161,10 +161,10 @@ TEST_F(ParamBufferTest, SecondRecordingStartsClean) {
   buffer_->AddSample(99, qv::paramValue(1), kStart + 6);
   stopAndWait();
   const auto c = qv::readParamFile(path_);
-  EXPECT_EQ(c.header.StartTime, kStart + 5);
+  EXPECT_EQ(+c.header.StartTime, kStart + 5);
   ASSERT_EQ(c.samples.size(), 1u);
-  EXPECT_EQ(c.samples[0].params.Code, 99);
-  EXPECT_EQ(c.samples[0].params.TimeOffset, 1);
+  EXPECT_EQ(+c.samples[0].params.Code, 99);
+  EXPECT_EQ(+c.samples[0].params.TimeOffset, 1);
   expectSamples(qv::readParamFile(first), 300);
 }
 
