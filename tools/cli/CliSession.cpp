@@ -199,6 +199,12 @@ void Session::hookLaser() {
   });
 }
 
+bool Session::maxCurrentReadable(int branch) const {
+  const TCommandList& list = console_->Laser().CommandList();
+  const TCommandSyntaxPtr e = list.TryItem(list.IndexOfCommand(lcReadMaxCurrent, branch));
+  return e && (e->SubID == branch || e->SubID == 0);
+}
+
 void Session::emit(Json object) {
   if (streaming_) out_.line(object);
 }
@@ -228,12 +234,13 @@ int Session::identify(int timeoutMs) {
     }
     return kNoLaser;
   }
-  // The setup queued the maximum currents; the identity shows them, so wait for their answers.
+  // The setup queued the maximum currents; the identity shows them, so wait for the answers of
+  // those the catalogue has.
   const TBranchMask mask = laser().CurrentMask();
   runUntil(
       [&] {
         for (int b = 1; b <= 7; ++b) {
-          if (mask.Contains(b) && !maxCurrentSeen_[b]) return false;
+          if (mask.Contains(b) && maxCurrentReadable(b) && !maxCurrentSeen_[b]) return false;
         }
         return true;
       },
@@ -262,7 +269,8 @@ Json Session::identity() {
   j["regulator"] = l.HasRegulator();
   Json max = Json::object();
   for (int b = 1; b <= 4; ++b) {
-    if (l.CurrentMask().Contains(b)) max[std::to_string(b)] = l.MaxCurrent(b);
+    if (!l.CurrentMask().Contains(b)) continue;
+    max[std::to_string(b)] = maxCurrentSeen_[b] ? Json(l.MaxCurrent(b)) : Json(nullptr);
   }
   j["max_current"] = max;
   j["serial_label"] = console_->Display().serialLabel;

@@ -72,6 +72,7 @@ class Session {
  private:
   void emit(Json object);
   void hookLaser();
+  bool maxCurrentReadable(int branch) const;
 
   Output& out_;
   CliView view_;

@@ -115,9 +115,10 @@ int parseBranch(const std::string& text) {
 int cmdSet(const Globals& g, const SetRequest& r) {
   Output out(g.json);
   Session s(portOf(g), out);
-  s.streamEvents();
   const int rc = s.identify(g.timeoutMs);
   if (rc != kOk) return rc;
+  out.line(s.identity());
+  s.streamEvents();
   TQVLaserControl& c = s.console();
   // The warm-up rule of the Laser On button needs the status; the background poll brings it.
   s.runUntil([&] { return s.statusChanges > 0; }, 3000);
