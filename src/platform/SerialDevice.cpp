@@ -74,6 +74,8 @@ SerialOperation::~SerialOperation() {
     device = device_;
   }
   if (device) device->cancel(*this);
+  // A completion that is still signalling holds mutex_ until it is done with the events.
+  std::lock_guard lock(mutex_);
 }
 
 IoStatus SerialOperation::status() const {
@@ -94,15 +96,13 @@ int SerialOperation::osError() const {
 bool SerialOperation::waitDone(int timeoutMs) { return done_.wait(timeoutMs); }
 
 void SerialOperation::complete(IoStatus s, uint32_t n, int err) {
-  {
-    std::lock_guard lock(mutex_);
-    status_ = s;
-    bytes_ = n;
-    error_ = err;
-    device_ = nullptr;
-  }
-  done_.set();
+  std::lock_guard lock(mutex_);
+  status_ = s;
+  bytes_ = n;
+  error_ = err;
+  device_ = nullptr;
   event_.set();
+  done_.set();
 }
 
 // ---- SerialDevice ----
