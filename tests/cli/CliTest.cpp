@@ -1,0 +1,196 @@
+// qvlaser-cli end to end: the program run against the virtual laser, its output parsed.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "engine/Simulator.h"
+#include "support/TempDir.h"
+
+namespace {
+
+using nlohmann::json;
+
+struct ProgramRun {
+  int rc = -1;
+  std::string out, err;
+  std::vector<json> lines() const {
+    std::vector<json> v;
+    std::istringstream in(out);
+    for (std::string l; std::getline(in, l);) {
+      if (!l.empty()) v.push_back(json::parse(l));
+    }
+    return v;
+  }
+};
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+class CliTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    const char* build = std::getenv("QV_BUILD_DIR");
+    ASSERT_NE(build, nullptr) << "QV_BUILD_DIR names the build tree";
+    exe_ = std::string(build) + "/tools/cli/qvlaser-cli";
+    ASSERT_EQ(access(exe_.c_str(), X_OK), 0) << exe_ << " is not built";
+  }
+  void startSim(const std::string& profile, qv::sim::Faults faults = {}) {
+    qv::sim::Config c;
+    c.profile = profile;
+    c.faults = faults;
+    sim_ = std::make_unique<qv::sim::Simulator>(c);
+    ASSERT_TRUE(sim_->start(kPort, ports_.path())) << sim_->lastError();
+  }
+  // The simulator answers on its own thread while the program runs.
+  ProgramRun run(const std::vector<std::string>& args) {
+    std::string cmd = quote(exe_);
+    for (const auto& a : args) cmd += " " + quote(a);
+    const std::string out = tmp_.file("out"), err = tmp_.file("err");
+    const int status = std::system((cmd + " >" + quote(out) + " 2>" + quote(err)).c_str());
+    ProgramRun r;
+    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+  }
+
+  static constexpr int kPort = 7;
+  std::string exe_;
+  qv::test::PortsDir ports_;
+  qv::test::TempDir tmp_;
+  std::unique_ptr<qv::sim::Simulator> sim_;
+};
+
+TEST_F(CliTest, IdentifyPrintsWhatTheConsoleFound) {
+  startSim("gen3-2branch");
+  const ProgramRun r = run({"--port", "7", "--json", "identify"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  const json expected = json::parse(R"({"port":7,"sn":1234,"lhcsn":1234,"lhc_version":3,
+      "firmware":{"major":3,"minor":4,"day":12,"month":3,"year":2019},
+      "current_mask":[1,2],"trigger_mask":[1,2],"frequency_mask":[1],"pulse_picker":false,
+      "regulator":false,"max_current":{"1":35.0,"2":35.0},"serial_label":"SN1234",
+      "caption":"SN1234 - Quorvane Laser Control",
+      "tabs":["Current","Trigger","Frequency","System","Advanced"]})");
+  EXPECT_EQ(json::parse(r.out), expected);
+}
+
+TEST_F(CliTest, ExitStatusTellsPortFromLaser) {
+  ProgramRun r = run({"--port", "7", "identify"});
+  EXPECT_EQ(r.rc, 2);
+  EXPECT_NE(r.err.find("Cannot open port: COM7."), std::string::npos) << r.err;
+
+  qv::sim::Faults silent;
+  silent.silent = true;
+  startSim("gen3-2branch", silent);
+  r = run({"--port", "7", "identify"});
+  EXPECT_EQ(r.rc, 3) << r.err;
+
+  EXPECT_EQ(run({"--port", "7", "set"}).rc, 1);
+  EXPECT_EQ(run({"frobnicate"}).rc, 1);
+}
+
+TEST_F(CliTest, SendShowsTheTerminalTrafficButNotThePassword) {
+  startSim("gen3-2branch");
+  const ProgramRun r = run({"--port", "7", "--json", "send", "r01 | w01 secret"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  const auto lines = r.lines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), json({{"sent", "r01"}}));
+  std::string received;
+  for (const json& l : lines) {
+    EXPECT_FALSE(l.contains("sent") && l["sent"] != "r01") << l;
+    if (l.contains("received")) received += l["received"].get<std::string>();
+  }
+  EXPECT_EQ(received, "S/N: 1234\r\nOK\r\n");
+  EXPECT_EQ(sim_->countReceived("w01 secret"), 1);
+  EXPECT_EQ(sim_->countReceived("r02"), 0);  // no identification in terminal-only mode
+}
+
+TEST_F(CliTest, SetGoesThroughTheConsoleAndPrintsTheReadBack) {
+  startSim("gen3-2branch");
+  const ProgramRun r = run({"--port", "7", "--json", "set", "current", "1", "12.75"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(sim_->state().current[1], 12.75);
+  bool readBack = false;
+  for (const json& l : r.lines()) {
+    readBack = readBack || (l.value("event", "") == "OnLaserCurrent" && l["branch"] == 1 &&
+                            l["text"] == "12.75");
+  }
+  EXPECT_TRUE(readBack) << r.out;
+  EXPECT_EQ(run({"--port", "7", "set", "frequency", "1", "k"}).rc, 1);
+}
+
+TEST_F(CliTest, RecordThenExport) {
+  startSim("gen3-picker");
+  const std::string file = tmp_.file("rec.qlp");
+  const ProgramRun rec = run({"--port", "7", "--json", "record", file, "--seconds", "1"});
+  ASSERT_EQ(rec.rc, 0) << rec.err;
+  const json summary = json::parse(rec.out);
+  EXPECT_EQ(summary["file"], file);
+  EXPECT_GT(summary["samples"].get<int>(), 0);
+  EXPECT_GE(summary["chunks"].get<int>(), 1);
+  EXPECT_EQ(summary["bytes"].get<size_t>(), slurp(file).size());
+
+  const ProgramRun exp = run({"--json", "export", file});
+  ASSERT_EQ(exp.rc, 0) << exp.err;
+  const json data = json::parse(exp.out);
+  EXPECT_EQ(data["header"]["head_serial"], 2210);
+  EXPECT_EQ(data["header"]["laser_serial"], 2210);
+  ASSERT_EQ(data["samples"].size(), summary["samples"].get<size_t>());
+  const json& first = data["samples"][0];
+  EXPECT_EQ(first["time_ms"].get<int64_t>(),
+            data["header"]["start_time_ms"].get<int64_t>() + first["offset_ms"].get<int64_t>());
+
+  const ProgramRun csv = run({"export", file, "--csv"});
+  ASSERT_EQ(csv.rc, 0);
+  EXPECT_EQ(csv.out.rfind("time_ms,offset_ms,code,value\n", 0), 0u);
+  EXPECT_EQ(run({"export", tmp_.file("missing.qlp")}).rc, 1);
+}
+
+TEST_F(CliTest, CatalogueAsIdentificationBuildsIt) {
+  const ProgramRun r = run({"--json", "catalogue", "--generation", "3", "--variant", "picker"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  const json list = json::parse(r.out);
+  ASSERT_GT(list.size(), 40u);
+  EXPECT_EQ(list[0], json::parse(R"({"index":0,"command":"lcWaitBeforeNext","subid":0,
+      "cmd":"WAIT","pattern":"","groups":[-1,1],"line_count":1,
+      "description":"Wait before next command"})"));
+  bool picker = false;
+  for (const json& e : list) picker = picker || e["command"] == "lcSetPulseCount";
+  EXPECT_TRUE(picker);
+  EXPECT_EQ(run({"catalogue", "--generation", "4"}).rc, 1);
+}
+
+TEST_F(CliTest, WatchStreamsEventsAndEndsWhenTheLaserStaysAway) {
+  qv::sim::Faults f;
+  f.hangUpAfterMs = 1500;
+  startSim("gen3-2branch", f);
+  const ProgramRun r = run({"--port", "7", "--json", "watch", "--seconds", "60", "--reconnect-wait",
+                     "300", "--detect-interval", "50"});
+  EXPECT_EQ(r.rc, 3) << r.err;
+  const auto lines = r.lines();
+  ASSERT_GT(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["serial_label"], "SN1234");
+  bool status = false, gone = false;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    ASSERT_TRUE(lines[i].contains("event")) << lines[i];
+    status = status || lines[i]["event"] == "OnLaserStatusChanged";
+    gone = gone || lines[i]["event"] == "OnLaserDisconnected";
+  }
+  EXPECT_TRUE(status);
+  EXPECT_TRUE(gone);
+}
+
+}  // namespace
