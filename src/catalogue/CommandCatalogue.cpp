@@ -228,7 +228,9 @@ const Table& pickerRegulatorOlderGenerationEntries() {
 
 // clang-format on
 
-bool isGeneration3(int lhcVersion) { return lhcVersion >= 3; }
+bool isGeneration3(int lhcVersion) {
+  return lhcVersion >= 3;
+}
 
 void buildBase(TCommandList& work, int lhcVersion) {
   work.Clear();
@@ -268,7 +270,9 @@ void startFrom(TCommandList& work, const TCommandList& list, bool rebuildFirst, 
 
 }  // namespace
 
-void AddInitialCommands(TCommandList& list) { addAll(list, initialEntries()); }
+void AddInitialCommands(TCommandList& list) {
+  addAll(list, initialEntries());
+}
 
 void BuildCommandCatalogue(TCommandList& list, int lhcVersion) {
   TCommandList work;

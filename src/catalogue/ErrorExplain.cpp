@@ -129,7 +129,9 @@ const Table& generation3Warnings() {
 
 }  // namespace
 
-void TExplanationList::Clear() { entries_.clear(); }
+void TExplanationList::Clear() {
+  entries_.clear();
+}
 
 int TExplanationList::SetExplanation(std::int16_t code, const std::string& text) {
   int index = IndexOfCode(code);
@@ -163,7 +165,15 @@ void load(TExplanationList& list, const Table& table) {
 }
 }  // namespace
 
-void TExplanationList::LoadOlderGenerationErrors() { load(*this, olderGenerationErrors()); }
-void TExplanationList::LoadSingleBranchErrors() { load(*this, singleBranchErrors()); }
-void TExplanationList::LoadGeneration3Errors() { load(*this, generation3Errors()); }
-void TExplanationList::LoadGeneration3Warnings() { load(*this, generation3Warnings()); }
+void TExplanationList::LoadOlderGenerationErrors() {
+  load(*this, olderGenerationErrors());
+}
+void TExplanationList::LoadSingleBranchErrors() {
+  load(*this, singleBranchErrors());
+}
+void TExplanationList::LoadGeneration3Errors() {
+  load(*this, generation3Errors());
+}
+void TExplanationList::LoadGeneration3Warnings() {
+  load(*this, generation3Warnings());
+}

@@ -6,6 +6,7 @@
 
 namespace {
 
+// clang-format off
 constexpr const char* kNames[kLaserCommandCount] = {
     "lcReadStatus", "lcReadSN", "lcReadLHC03SN", "lcReadRunningTime", "lcReadFlowRate",
     "lcReadCurrent", "lcReadCurrentMonitor", "lcReadCurrentDA", "lcReadVoltageMonitor",
@@ -21,8 +22,11 @@ constexpr const char* kNames[kLaserCommandCount] = {
     "lcSetCurrent", "lcSetMaxCurrent", "lcSetCurrentLimit", "lcSetFrequency", "lcSetTemperature",
     "lcSetPulseCount", "lcSetPulseNumber", "lcSetRegulatorLevel", "lcSetActualRegulatorLevel",
     "lcSetRegulator", "lcSetCommands", "lcCustomized", "lcUnknown", "lcWaitBeforeNext"};
+// clang-format on
 
-bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool isBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
 
 std::string cut(std::string text) {
   if (text.size() > kMaxCommandText) text.resize(kMaxCommandText);
@@ -129,20 +133,18 @@ int TCommandList::Add(TLaserCommand command, std::uint8_t subId, const std::stri
              description);
 }
 
-int TCommandList::Add(TLaserCommand command, const std::string& cmdStr,
-                      const std::string& pattern, std::int16_t valueGroup,
-                      const std::string& description) {
+int TCommandList::Add(TLaserCommand command, const std::string& cmdStr, const std::string& pattern,
+                      std::int16_t valueGroup, const std::string& description) {
   return Add(command, 0, cmdStr, pattern, std::vector<std::int16_t>{-1, valueGroup}, description);
 }
 
-int TCommandList::Add(TLaserCommand command, const std::string& cmdStr,
-                      const std::string& pattern, const std::string& description) {
+int TCommandList::Add(TLaserCommand command, const std::string& cmdStr, const std::string& pattern,
+                      const std::string& description) {
   return Add(command, 0, cmdStr, pattern, std::vector<std::int16_t>{-1, 0}, description);
 }
 
-int TCommandList::Add(TLaserCommand command, const std::string& cmdStr,
-                      const std::string& pattern, std::vector<std::int16_t> groups,
-                      const std::string& description) {
+int TCommandList::Add(TLaserCommand command, const std::string& cmdStr, const std::string& pattern,
+                      std::vector<std::int16_t> groups, const std::string& description) {
   return Add(command, 0, cmdStr, pattern, std::move(groups), description);
 }
 

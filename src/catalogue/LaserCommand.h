@@ -15,6 +15,7 @@
 #include <vector>
 
 // The 59 logical commands, in their fixed order (the order matters to IndexOfText).
+// clang-format off
 enum TLaserCommand : std::uint8_t {
   lcReadStatus, lcReadSN, lcReadLHC03SN, lcReadRunningTime, lcReadFlowRate, lcReadCurrent,
   lcReadCurrentMonitor, lcReadCurrentDA, lcReadVoltageMonitor, lcReadMaxCurrent,
@@ -30,6 +31,7 @@ enum TLaserCommand : std::uint8_t {
   lcSetPulseNumber, lcSetRegulatorLevel, lcSetActualRegulatorLevel, lcSetRegulator,
   lcSetCommands, lcCustomized, lcUnknown, lcWaitBeforeNext
 };
+// clang-format on
 constexpr int kLaserCommandCount = 59;
 
 // "lcReadStatus" ... "lcWaitBeforeNext"; "" for a value outside the enumeration.
@@ -100,8 +102,8 @@ class TCommandList {
   int Add(TLaserCommand command, const std::string& cmdStr, const std::string& pattern,
           std::vector<std::int16_t> groups, const std::string& description);
 
-  void Clear();                 // always fires OnChange, even on an empty list
-  void Delete(int index);       // out of range: nothing, no OnChange
+  void Clear();            // always fires OnChange, even on an empty list
+  void Delete(int index);  // out of range: nothing, no OnChange
   void DeleteCommand(TLaserCommand command, int subId);
 
   // The entry at index; throws EListError outside 0..Count()-1.
@@ -131,6 +133,6 @@ class TCommandList {
   int append(TCommandSyntax entry);
   void changed();
 
-  mutable std::shared_mutex lock_;         // guards entries_ (not OnChange: main thread only)
+  mutable std::shared_mutex lock_;  // guards entries_ (not OnChange: main thread only)
   std::vector<TCommandSyntaxPtr> entries_;
 };

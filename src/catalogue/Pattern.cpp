@@ -16,7 +16,9 @@ constexpr uint32_t kMatchLimit = 1'000'000;
 constexpr uint32_t kDepthLimit = 10'000;
 constexpr std::size_t kCacheLimit = 512;
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // The end of a counted repetition "{n}", "{n,}" or "{n,m}" starting at p[at] == '{', or 0 when
 // the brace is a literal.
@@ -242,8 +244,8 @@ std::optional<PatternMatch> Pattern::match(const std::string& subject) const {
   static const MatchContext limits;
   pcre2_match_data* data = pcre2_match_data_create_from_pattern(code_->code, nullptr);
   if (!data) return std::nullopt;
-  int rc = pcre2_match(code_->code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
-                       0, 0, data, limits.context);
+  int rc = pcre2_match(code_->code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), 0,
+                       0, data, limits.context);
   std::optional<PatternMatch> result;
   if (rc > 0) {
     PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data);

@@ -20,7 +20,9 @@ std::unique_ptr<TStrQueueNode> makeNode(std::string cmdStr, std::int32_t index) 
 
 }  // namespace
 
-TStrQueue::~TStrQueue() { Clear(); }
+TStrQueue::~TStrQueue() {
+  Clear();
+}
 
 void TStrQueue::changed() {
   if (OnChange) OnChange(*this);

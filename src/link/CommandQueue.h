@@ -30,8 +30,8 @@ class TStrQueue {
 
   void Push(const std::string& cmdStr, std::int32_t index);       // at the tail
   void PushFront(const std::string& cmdStr, std::int32_t index);  // before the head
-  TStrQueueNode* Peek() const { return Head.get(); }               // stays queued; null if empty
-  void Pop();                                                      // frees the head
+  TStrQueueNode* Peek() const { return Head.get(); }              // stays queued; null if empty
+  void Pop();                                                     // frees the head
   // Removes the first node with this index among positions 0..depth; nothing otherwise.
   void Remove(std::int32_t index, int depth);
   void Clear();  // does not fire OnChange

@@ -1,19 +1,20 @@
 #include "platform/IniStore.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 
 namespace qv {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 std::string trimBlanks(const std::string& s) {
   std::size_t begin = 0;
@@ -23,7 +24,9 @@ std::string trimBlanks(const std::string& s) {
   return s.substr(begin, end - begin);
 }
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 bool sameName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;

@@ -30,8 +30,8 @@ class IniStore {
 
   bool sectionExists(const std::string& section) const;
   bool valueExists(const std::string& section, const std::string& key) const;
-  std::vector<std::string> sections() const;                         // in file order
-  std::vector<std::string> keys(const std::string& section) const;   // in file order
+  std::vector<std::string> sections() const;                        // in file order
+  std::vector<std::string> keys(const std::string& section) const;  // in file order
 
   std::optional<std::string> readValue(const std::string& section, const std::string& key) const;
   std::string readString(const std::string& section, const std::string& key,
@@ -56,13 +56,13 @@ class IniStore {
 
  private:
   struct Line {
-    std::string raw;          // the line as read (or formed), without its terminator
-    std::string key;          // empty for lines that are not key=value
+    std::string raw;  // the line as read (or formed), without its terminator
+    std::string key;  // empty for lines that are not key=value
     std::string value;
   };
   struct Section {
-    std::string name;         // as written in the file; empty for the lines before any header
-    std::string header;       // the header line as read
+    std::string name;    // as written in the file; empty for the lines before any header
+    std::string header;  // the header line as read
     std::vector<Line> lines;
   };
 
@@ -71,7 +71,7 @@ class IniStore {
   const Line* findLine(const std::string& section, const std::string& key) const;
 
   std::vector<Section> sections_{Section{}};  // [0]: the lines before the first header
-  std::string eol_ = "\n";         // line ending of the loaded file, kept on save
+  std::string eol_ = "\n";                    // line ending of the loaded file, kept on save
 };
 
 }  // namespace qv

@@ -18,23 +18,31 @@ constexpr TShortCut scAlt = 0x8000;
 constexpr TShortCut ShortCut(std::uint8_t key, TShortCut modifiers = 0) {
   return static_cast<TShortCut>(key | modifiers);
 }
-constexpr std::uint8_t ShortCutKey(TShortCut s) { return static_cast<std::uint8_t>(s & 0xFF); }
+constexpr std::uint8_t ShortCutKey(TShortCut s) {
+  return static_cast<std::uint8_t>(s & 0xFF);
+}
 constexpr TShortCut ShortCutModifiers(TShortCut s) {
   return static_cast<TShortCut>(s & (scShift | scCtrl | scAlt));
 }
 
 // Slots of TOptions::HotKeys, in their fixed order.
 enum THotKeySlot : int {
-  hkConnectLaser, hkSetInternal, hkSetExternal, hkSetCW, hkLaserOn, hkLaserOff, hkSetCurrentZero
+  hkConnectLaser,
+  hkSetInternal,
+  hkSetExternal,
+  hkSetCW,
+  hkLaserOn,
+  hkLaserOff,
+  hkSetCurrentZero
 };
 constexpr int kHotKeyCount = 7;
 
 struct TOptions {
-  std::uint16_t Port = 1;       // COM port of the laser, 1..256
-  bool UpdateEnabled = false;   // never loaded or saved
+  std::uint16_t Port = 1;      // COM port of the laser, 1..256
+  bool UpdateEnabled = false;  // never loaded or saved
   bool DetectEnabled = false;
-  std::int32_t UpdateInterval = 0;  // ms; never loaded or saved
-  std::int32_t DetectInterval = 0;  // ms
+  std::int32_t UpdateInterval = 0;                // ms; never loaded or saved
+  std::int32_t DetectInterval = 0;                // ms
   std::array<TShortCut, kHotKeyCount> HotKeys{};  // indexed by THotKeySlot
   std::array<std::string, 10> PresetCurrents;     // [1]..[9]; [0] unused; "" = no preset
   bool operator==(const TOptions&) const = default;

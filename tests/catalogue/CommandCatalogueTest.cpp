@@ -124,7 +124,9 @@ TEST(CommandCatalogue, TemperaturePatternsCarryTheDegreeByte) {
     if (e->Pattern.find('\xB0') == std::string::npos) continue;
     ++withDegree;
     EXPECT_EQ(e->Command, lcReadTemperature);
-    EXPECT_NE(e->Pattern.find("\xB0" "C[ \\t]*?\\Z"), std::string::npos);
+    EXPECT_NE(e->Pattern.find("\xB0"
+                              "C[ \\t]*?\\Z"),
+              std::string::npos);
   }
   EXPECT_EQ(withDegree, 5);
 }

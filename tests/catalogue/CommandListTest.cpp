@@ -110,8 +110,9 @@ TEST(CommandList, LineCountCountsEscapedLineBreaks) {
   struct Case {
     const char* pattern;
     int lines;
-  } cases[] = {{"", 1}, {R"(\AA\Z)", 1}, {R"(A\r\nB)", 2}, {R"(A\r\nB\r\nC)", 3},
-               {R"(\r\n\r\n)", 3}, {"A\r\nB", 1}, {R"(A\rB\n)", 1}};
+  } cases[] = {
+      {"", 1},       {R"(\AA\Z)", 1}, {R"(A\r\nB)", 2}, {R"(A\r\nB\r\nC)", 3}, {R"(\r\n\r\n)", 3},
+      {"A\r\nB", 1}, {R"(A\rB\n)", 1}};
   for (const Case& c : cases) EXPECT_EQ(LineCount(c.pattern), c.lines) << c.pattern;
   TCommandList list;
   list.Add(lcCustomized, "r1", R"(\A(\d+)\r\n(\d+)\r\n(\d+)\Z)", "D");
@@ -125,10 +126,17 @@ TEST(CommandList, SplitCommandText) {
     long long number;
     const char* argument;
   } cases[] = {
-      {"r01", 'r', 1, ""},          {"w99 101", 'w', 99, "101"}, {"WAIT 50", 'W', 0, "50"},
-      {"WAIT", 'W', 0, ""},         {"w61  12.50 \r", 'w', 61, "12.50"},
-      {"w61 ", 'w', 61, ""},        {"r", 'r', 0, ""},           {"r-5", 'r', -5, ""},
-      {"r99999999999", 'r', 0, ""}, {"", '\0', 0, ""},           {" r01", ' ', 0, "r01"},
+      {"r01", 'r', 1, ""},
+      {"w99 101", 'w', 99, "101"},
+      {"WAIT 50", 'W', 0, "50"},
+      {"WAIT", 'W', 0, ""},
+      {"w61  12.50 \r", 'w', 61, "12.50"},
+      {"w61 ", 'w', 61, ""},
+      {"r", 'r', 0, ""},
+      {"r-5", 'r', -5, ""},
+      {"r99999999999", 'r', 0, ""},
+      {"", '\0', 0, ""},
+      {" r01", ' ', 0, "r01"},
   };
   for (const Case& c : cases) {
     TCommandTextParts parts = SplitCommandText(c.text);
@@ -144,10 +152,9 @@ TEST(CommandList, SameCommandText) {
     const char* b;
     bool same;
   } cases[] = {
-      {"", "", true},          {"", "w97", false},         {"w97 101", "W97", true},
-      {"w97", "w097", true},   {"w97", "w98", false},      {"r0", "r00", false},
-      {"r", "r0", false},      {"r", "r", true},           {"rx", "ry", true},
-      {"1", "1", false},       {"w97 101", "r97", false},  {"w1a", "W01b", true},
+      {"", "", true},        {"", "w97", false},   {"w97 101", "W97", true},  {"w97", "w097", true},
+      {"w97", "w98", false}, {"r0", "r00", false}, {"r", "r0", false},        {"r", "r", true},
+      {"rx", "ry", true},    {"1", "1", false},    {"w97 101", "r97", false}, {"w1a", "W01b", true},
   };
   for (const Case& c : cases) EXPECT_EQ(SameCommandText(c.a, c.b), c.same) << c.a << " / " << c.b;
 }
@@ -167,10 +174,10 @@ TEST(CommandList, LookupsOnTheCatalogues) {
     int subId;
     const char* text;
   } cases[] = {
-      {&gen3, lcReadTemperature, 5, "r20"},    // no branch 5: the general entry
-      {&gen3, lcReadCurrent, 0, "r61"},        // sub-id 0: the first of the command
+      {&gen3, lcReadTemperature, 5, "r20"},  // no branch 5: the general entry
+      {&gen3, lcReadCurrent, 0, "r61"},      // sub-id 0: the first of the command
       {&gen3, lcReadCurrent, 3, "r161"},
-      {&gen3, lcSetCurrent, 4, ""},            // branches only, none for 4
+      {&gen3, lcSetCurrent, 4, ""},  // branches only, none for 4
       {&gen3, lcReadFlowRate, 0, "r32"},
       {&gen3, lcReadWarningCode, 0, "r91"},
       {&older, lcReadFlowRate, 0, "r91"},
@@ -206,14 +213,22 @@ TEST(CommandList, IndexOfTextNamesTheEntry) {
     TLaserCommand command;
     int subId;  // -1: not found
   } cases[] = {
-      {"w71 2", lcSetCW, 1},           {"w71 1", lcSetExternal, 1},
-      {"w71 3", lcSetCW, -1},          {"w71", lcSetCW, -1},  // fixed argument required
-      {"w61 12.50", lcSetCurrent, 1},  {"w61", lcSetCurrent, 1},
-      {"r1", lcReadSN, 0},             {"R1", lcReadSN, -1},  // the letter is exact
-      {"r0001", lcReadSN, 0},          {"w99 101", lcReset, 0},
-      {"w99 100", lcReset, -1},        {"WAIT 50", lcWaitBeforeNext, 0},
-      {"Wx 3", lcWaitBeforeNext, 0},   {"w01 secret", lcSetPassword, 0},
-      {"w71 7", lcSetHVOn, 1},         {"", lcReadSN, -1},
+      {"w71 2", lcSetCW, 1},
+      {"w71 1", lcSetExternal, 1},
+      {"w71 3", lcSetCW, -1},
+      {"w71", lcSetCW, -1},  // fixed argument required
+      {"w61 12.50", lcSetCurrent, 1},
+      {"w61", lcSetCurrent, 1},
+      {"r1", lcReadSN, 0},
+      {"R1", lcReadSN, -1},  // the letter is exact
+      {"r0001", lcReadSN, 0},
+      {"w99 101", lcReset, 0},
+      {"w99 100", lcReset, -1},
+      {"WAIT 50", lcWaitBeforeNext, 0},
+      {"Wx 3", lcWaitBeforeNext, 0},
+      {"w01 secret", lcSetPassword, 0},
+      {"w71 7", lcSetHVOn, 1},
+      {"", lcReadSN, -1},
   };
   for (const Case& c : cases) {
     int index = branches.IndexOfText(c.text);

@@ -30,6 +30,7 @@ TEST_P(PatternTranslation, DropsOnlyTheQuestionMarkAfterAQuantifier) {
   EXPECT_EQ(Pattern::translateDialect(GetParam().dialect), GetParam().pcre) << GetParam().dialect;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Dialect, PatternTranslation,
     testing::Values(
@@ -50,6 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         Translation{R"(a(?#?*)??)", R"(a(?#?*)?)"},
         Translation{R"(a|??)", R"(a|??)"},                          // nothing to quantify
         Translation{R"(a???)", std::nullopt}));
+// clang-format on
 
 struct Semantics {
   const char* pattern;
@@ -73,6 +75,7 @@ TEST_P(PatternSemantics, MatchesAsTheLazyEquivalent) {
   EXPECT_EQ(m->groups, c.groups) << c.pattern;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Dialect, PatternSemantics,
     testing::Values(
@@ -106,6 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Bytes above 127 are single characters (no UTF).
         Semantics{"\\A(\\d+?)\xB0" "C\\Z", "25\xB0" "C", {"25\xB0" "C", "25"}},
         Semantics{R"(\A.\Z)", "\xFF", {"\xFF"}}));
+// clang-format on
 
 TEST(Pattern, MalformedPatternsReportAnErrorAndNeverMatch) {
   for (const char* bad : {"(a", "a???", "[a", "(*UTF)a"}) {
@@ -129,8 +133,8 @@ TEST(Pattern, PlainSyntaxKeepsPcreDefaults) {
 }
 
 TEST(Pattern, RunawayBacktrackingEndsAsNoMatch) {
-  EXPECT_FALSE(Pattern::match(R"(\A(a|aa)+\Z)", std::string(5000, 'a') + "b",
-                              PatternSyntax::Plain));
+  EXPECT_FALSE(
+      Pattern::match(R"(\A(a|aa)+\Z)", std::string(5000, 'a') + "b", PatternSyntax::Plain));
 }
 
 TEST(Pattern, CompiledPatternsAreSharedAcrossThreads) {

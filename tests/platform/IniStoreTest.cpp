@@ -31,7 +31,8 @@ std::vector<std::string> folderEntries(const std::string& path) {
   std::vector<std::string> names;
   if (DIR* dir = opendir(path.c_str())) {
     while (dirent* e = readdir(dir))
-      if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+      if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+        names.push_back(e->d_name);
     closedir(dir);
   }
   std::sort(names.begin(), names.end());
@@ -96,11 +97,11 @@ TEST(IniStore, ValuesThatDoNotParseGiveTheDefault) {
     bool boolean;       // default true
     double real;        // default 0.5
   } cases[] = {
-      {"5", 5, true, 5},         {"-20", -20, true, -20},   {"+4", 4, true, 4},
-      {"0", 0, false, 0},        {"x5", 99, true, 0.5},     {"", 99, true, 0.5},
-      {"5x", 99, true, 0.5},     {"0x1F", 31, true, 0.5},   {"$10", 16, true, 0.5},
-      {"12.5", 99, true, 12.5},  {"1,5", 99, true, 0.5},    {"false", 99, false, 0.5},
-      {"TRUE", 99, true, 0.5},   {"--1", 99, true, 0.5},    {"99999999999999999999", 99, true, 1e20},
+      {"5", 5, true, 5},        {"-20", -20, true, -20}, {"+4", 4, true, 4},
+      {"0", 0, false, 0},       {"x5", 99, true, 0.5},   {"", 99, true, 0.5},
+      {"5x", 99, true, 0.5},    {"0x1F", 31, true, 0.5}, {"$10", 16, true, 0.5},
+      {"12.5", 99, true, 12.5}, {"1,5", 99, true, 0.5},  {"false", 99, false, 0.5},
+      {"TRUE", 99, true, 0.5},  {"--1", 99, true, 0.5},  {"99999999999999999999", 99, true, 1e20},
   };
   for (const Case& c : cases) {
     IniStore ini;
