@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -114,8 +115,13 @@ bool IniStore::load(const std::string& path) {
   return true;
 }
 
-void IniStore::loadFromText(const std::string& text) {
+void IniStore::loadFromText(const std::string& content) {
   clear();
+  // Editors on Windows often start the file with a UTF-8 byte-order mark; without this the
+  // first section header would not be recognised.
+  const std::string kBom = "\xEF\xBB\xBF";
+  bom_ = content.compare(0, kBom.size(), kBom) == 0;
+  const std::string text = bom_ ? content.substr(kBom.size()) : content;
   std::size_t firstBreak = text.find('\n');
   if (firstBreak != std::string::npos && firstBreak > 0 && text[firstBreak - 1] == '\r')
     eol_ = "\r\n";
@@ -147,7 +153,7 @@ void IniStore::loadFromText(const std::string& text) {
 }
 
 std::string IniStore::text() const {
-  std::string out;
+  std::string out = bom_ ? "\xEF\xBB\xBF" : "";
   for (std::size_t s = 0; s < sections_.size(); ++s) {
     const Section& section = sections_[s];
     if (s > 0) out += section.header + eol_;
@@ -283,7 +289,7 @@ double IniStore::readFloat(const std::string& section, const std::string& key,
   const char* end = value->data() + value->size();
   if (*begin == '+') ++begin;
   auto [stop, ec] = std::from_chars(begin, end, number, std::chars_format::general);
-  if (ec != std::errc() || stop != end) return defaultValue;
+  if (ec != std::errc() || stop != end || !std::isfinite(number)) return defaultValue;
   return number;
 }
 
@@ -345,6 +351,7 @@ void IniStore::clear() {
   sections_.clear();
   sections_.push_back(Section{});
   eol_ = "\n";
+  bom_ = false;
 }
 
 }  // namespace qv

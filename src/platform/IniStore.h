@@ -21,7 +21,8 @@ class IniStore {
   // Replaces the content with the file's. A missing file gives an empty store and true; a file
   // that exists but cannot be read gives an empty store and false.
   bool load(const std::string& path);
-  // Parses ini text (LF or CRLF lines) into the store, replacing its content.
+  // Parses ini text (LF or CRLF lines, optionally after a UTF-8 byte-order mark) into the
+  // store, replacing its content.
   void loadFromText(const std::string& text);
   // Writes the store to path atomically; false (and errno kept) when it could not.
   bool save(const std::string& path) const;
@@ -72,6 +73,7 @@ class IniStore {
 
   std::vector<Section> sections_{Section{}};  // [0]: the lines before the first header
   std::string eol_ = "\n";                    // line ending of the loaded file, kept on save
+  bool bom_ = false;  // the loaded file began with a UTF-8 byte-order mark, kept on save
 };
 
 }  // namespace qv

@@ -88,6 +88,12 @@ TEST(IniStore, NamesCompareWithoutCase) {
   // The file's CR LF line ends stay.
   ini.writeInteger("Extension", "Width", 120);
   EXPECT_NE(ini.text().find("NAME=Pump\r\nWidth=120\r\n"), std::string::npos);
+
+  // A file that starts with a UTF-8 byte-order mark still has its first section, and keeps
+  // the mark.
+  ini.loadFromText("\xEF\xBB\xBF[Extension]\nSN=7\n");
+  EXPECT_EQ(ini.readInteger("Extension", "SN", 0), 7);
+  EXPECT_EQ(ini.text(), "\xEF\xBB\xBF[Extension]\nSN=7\n");
 }
 
 TEST(IniStore, ValuesThatDoNotParseGiveTheDefault) {
@@ -97,11 +103,14 @@ TEST(IniStore, ValuesThatDoNotParseGiveTheDefault) {
     bool boolean;       // default true
     double real;        // default 0.5
   } cases[] = {
-      {"5", 5, true, 5},        {"-20", -20, true, -20}, {"+4", 4, true, 4},
-      {"0", 0, false, 0},       {"x5", 99, true, 0.5},   {"", 99, true, 0.5},
-      {"5x", 99, true, 0.5},    {"0x1F", 31, true, 0.5}, {"$10", 16, true, 0.5},
-      {"12.5", 99, true, 12.5}, {"1,5", 99, true, 0.5},  {"false", 99, false, 0.5},
-      {"TRUE", 99, true, 0.5},  {"--1", 99, true, 0.5},  {"99999999999999999999", 99, true, 1e20},
+      {"5", 5, true, 5},       {"-20", -20, true, -20},
+      {"+4", 4, true, 4},      {"0", 0, false, 0},
+      {"x5", 99, true, 0.5},   {"", 99, true, 0.5},
+      {"5x", 99, true, 0.5},   {"0x1F", 31, true, 0.5},
+      {"$10", 16, true, 0.5},  {"12.5", 99, true, 12.5},
+      {"1,5", 99, true, 0.5},  {"false", 99, false, 0.5},
+      {"TRUE", 99, true, 0.5}, {"nan", 99, true, 0.5},
+      {"--1", 99, true, 0.5},  {"99999999999999999999", 99, true, 1e20},
   };
   for (const Case& c : cases) {
     IniStore ini;
