@@ -1,7 +1,58 @@
 // TBkgrndPool: background reads fed one at a time, round-robin, whenever the queue runs empty.
 #include "link/QVLaser.h"
+#include "platform/Clock.h"
 
-TBkgrndPool::TBkgrndPool(TLaser& laser) : Laser_(laser), Timer_(std::make_unique<TCounter>()) {
+namespace {
+
+// The poller's 10 ms one-shot: a TCounter that sleeps once until it is due instead of looking
+// at the clock every millisecond, so that polling costs one wake-up per read.
+class TPoolTimer : public TCounter {
+ public:
+  ~TPoolTimer() override { Shutdown(); }
+  void Activate() override {
+    TCounter::Activate();
+    wake_.set();
+  }
+  void Deactivate() override {
+    TCounter::Deactivate();
+    wake_.set();
+  }
+  void Shutdown() override {
+    Terminate();
+    wake_.set();
+    TCounter::Shutdown();
+  }
+
+ protected:
+  void Execute() override {
+    while (KeepRunning()) {
+      const std::int64_t due = Due();
+      bool fire = false;
+      while (!Terminated() && Active()) {
+        const std::int64_t left = Due() - qv::counterNow();
+        if (left <= 0) {
+          fire = true;
+          break;
+        }
+        (void)wake_.wait(static_cast<int>(left * 1000 / qv::counterFrequency()) + 1);
+      }
+      if (Terminated()) break;
+      if (!fire) continue;  // stopped before it was due
+      if (OnTimerThd) OnTimerThd(this);
+      if (OnTimer) Synchronize([this] { OnTimer(this); });
+      // Park unless a Start during the handlers set a new deadline.
+      Deactivate();
+      if (!Terminated() && Due() != due) Activate();
+    }
+  }
+
+ private:
+  qv::Event wake_{qv::Event::Reset::Auto};  // a Start, a stop or the end cuts the sleep short
+};
+
+}  // namespace
+
+TBkgrndPool::TBkgrndPool(TLaser& laser) : Laser_(laser), Timer_(std::make_unique<TPoolTimer>()) {
   Timer_->SetInterval(10);
   Timer_->OnTimer = [this](TObject*) { Tick(); };
 }

@@ -281,7 +281,17 @@ double TLaser::ProtectionCurrentLimit(int Category, int Branch) const {
 }
 
 bool TLaser::BkQueryEnabled() const { return Pool_->Enabled(); }
-void TLaser::SetBkQueryEnabled(bool Value) { Pool_->SetEnabled(Value); }
+
+void TLaser::SetBkQueryEnabled(bool Value) {
+  Pool_->SetEnabled(Value);
+  // An idle writer kicks the poller only when it next looks at the queue: let it look now.
+  if (Value && Connected()) Writer_->Activate();
+}
+
+void TLaser::EndBackgroundQueries() {
+  RecordingBackground_ = false;
+  if (Connected()) Writer_->Activate();
+}
 
 void TLaser::BeginBackgroundQueries() {
   if (!RecordingBackground_) Pool_->Clear();

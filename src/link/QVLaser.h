@@ -223,7 +223,7 @@ class TLaser : public TComPort {
 
   // Background polling: between Begin and End every Send goes to the background list.
   void BeginBackgroundQueries();
-  void EndBackgroundQueries() { RecordingBackground_ = false; }
+  void EndBackgroundQueries();
   TBkgrndPool& BkgrndPool() { return *Pool_; }
 
   // --- Phases and counters ---------------------------------------------------------------------
@@ -437,7 +437,6 @@ class TLaser : public TComPort {
   qv::Event InputWakeEvent{qv::Event::Reset::Manual};    // breaks the reader's waits
   qv::Event AnswerEvent{qv::Event::Reset::Manual};       // the exchange got its answer
   qv::Event ErrorAnswerEvent{qv::Event::Reset::Manual};  // "ERROR", a shutdown or a disconnect
-  qv::Event CycleEvent{qv::Event::Reset::Manual};        // an exchange ended; paces the parser
   qv::Event ReceiveEvent{qv::Event::Reset::Auto};        // bytes were appended (code-list read)
 
   mutable std::shared_mutex QueueLock_;  // guards Queue_, NextSeq_ and CurrentSeq_

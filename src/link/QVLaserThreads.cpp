@@ -159,7 +159,6 @@ void TOutputMonitor::Execute() {
         break;
     }
     if (!Terminated() && L.Connected()) L.DropCommand(head.Seq);
-    L.CycleEvent.set();
   }
 }
 
@@ -225,7 +224,10 @@ void TInputMonitor::Execute() {
       L.WaitForInput(*ov);
       if (qv::waitForAny({&ov->event(), &L.InputWakeEvent}, kLook) != 0) continue;
       if (ov->status() != qv::IoStatus::Done) continue;
-      count = 128;
+      // Read what is there rather than a full 128 bytes: a full read would complete only after
+      // the line has been quiet for the read interval, which delays every answer by it.
+      const int now = L.QueuedBytes();
+      count = now > 0 ? static_cast<std::uint32_t>(std::min(now, 128)) : 128;
     }
     ov->event().reset();
     L.Read(ReadBuf, count, *ov);
@@ -415,11 +417,10 @@ bool TBufferMonitor::ReadCodeList(bool errorList) {
 
 void TBufferMonitor::Execute() {
   TLaser& L = Laser;
-  L.CycleEvent.set();
   while (!Terminated()) {
-    (void)L.CycleEvent.wait(10);
+    // No pause for the writer between exchanges: an exchange that got its answer is no longer
+    // pending (its number is recorded), so the next line is never matched to it twice.
     TLaser::TPending pending = L.PeekPending();
-    if (pending.Valid) L.CycleEvent.reset();
 
     if (pending.Valid && pending.Entry &&
         (pending.Entry->Command == lcReadErrorCode ||
