@@ -204,17 +204,26 @@ namespace {
 // file by hand is kept (the program never writes it).
 TEST_F(MainWindow, CaptionAndActionsFollowTheConnection) {
   writeFile(iniPath(), "[Laser]\nPort=6\nSeederFrequency=12345678\n[Automation]\nAutoDetect=0\n");
-  qv::sim::Simulator sim("gen2");  // serial 412, pulse picker
+  qv::sim::Simulator sim("gen3-2branch");  // serial and head serial 1234, two branches
   ASSERT_TRUE(sim.start(6, ports.path())) << sim.lastError();
   auto main = create({});
   console.ConnectLaserClick();
   auto* timer = static_cast<qv::LoopTimer*>(&console.UpdateTimer());
   ASSERT_TRUE(qv::runConsoleLoop(timer, [&] { return main->Caption() != "TESSARIX - Quorvane Laser Control"; }, 10000));
-  EXPECT_EQ(main->Caption(), "SN 412 - Quorvane Laser Control");
-  EXPECT_EQ(main->ApplicationTitle(), "SN 412 - Quorvane Laser Control");
+  EXPECT_EQ(main->Caption(), "SN1234 - Quorvane Laser Control");
+  EXPECT_EQ(main->ApplicationTitle(), "SN1234 - Quorvane Laser Control");
 
   main->UpdateLaserAction();
   EXPECT_TRUE(main->Actions().enabled(qv::ActionId::SetLaserOn));
+  // Ctrl+3 with a preset surrounded by blanks sets every shown branch (once the maximum
+  // currents are known).
+  ASSERT_TRUE(qv::runConsoleLoop(timer, [&] { return console.Laser().MaxCurrent(2) == 35.0; }, 5000));
+  console.Options().PresetCurrents[3] = " 12.5 ";
+  EXPECT_TRUE(main->HandleShortCut(ShortCut('3', scCtrl)));
+  EXPECT_TRUE(qv::runConsoleLoop(timer, [&] {
+    const auto st = sim.state();
+    return st.current[1] == 12.5 && st.current[2] == 12.5;
+  }, 5000));
   console.ConnectLaserClick();
   ASSERT_TRUE(qv::runConsoleLoop(timer, [&] { return !console.Laser().Connected(); }, 5000));
   EXPECT_EQ(main->Caption(), "TESSARIX - Quorvane Laser Control");

@@ -144,6 +144,8 @@ TEST_F(ApplyingOptions, PortChangeConnectsOnTheNewPortAsTheOperator) {
   console.ConnectLaserClick();
   ASSERT_TRUE(run(10000, [&] { return connected == 1; }));
   EXPECT_EQ(console.Laser().SN(), 1234);
+  form.CurrentLaser = &console.Laser();
+  EXPECT_EQ(form.PortInUse(), (std::pair<std::string, std::string>{"COM3", "SN1234 *"}));
 
   // Switching detection off while connected is only stored.
   console.AutoDetect()->SetActive(true);
@@ -163,8 +165,10 @@ TEST_F(ApplyingOptions, PortChangeConnectsOnTheNewPortAsTheOperator) {
   EXPECT_TRUE(console.UserConnect());
   ASSERT_TRUE(run(10000, [&] { return connected == 2; }));
   EXPECT_EQ(console.Laser().SN(), 412);
+  EXPECT_EQ(form.PortInUse().second, "SN0412 *");
   console.ConnectLaserClick();  // disconnect
   run(5000, [&] { return !console.Laser().Connected(); });
+  EXPECT_EQ(form.PortInUse(), (std::pair<std::string, std::string>{"no", ""}));
 }
 
 TEST_F(ApplyingOptions, ShortCutAssignedInTheDialogWorksAtOnce) {
