@@ -385,6 +385,11 @@ std::size_t TLaser::QueuedCommands() const {
   return static_cast<std::size_t>(Queue_.Count);
 }
 
+std::size_t TLaser::ReceivedBytes() const {
+  std::lock_guard lk(ReceiveLock_);
+  return ReceivedText_.size();
+}
+
 bool TLaser::HeadIsWait(std::int32_t WaitIndex) const {
   std::shared_lock lk(QueueLock_);
   const TStrQueueNode* h = Queue_.Peek();

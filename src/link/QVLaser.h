@@ -305,6 +305,7 @@ class TLaser : public TComPort {
   bool RecordingBackground() const { return RecordingBackground_; }
   bool Waiting() const { return Waiting_; }
   std::size_t QueuedCommands() const;  // commands in the queue, the one in flight included
+  std::size_t ReceivedBytes() const;   // received bytes not yet consumed
 
   // --- Events (OnConnect and OnDisconnect come from TComPort) ----------------------------------
   TNotifyEvent OnConnectFail;

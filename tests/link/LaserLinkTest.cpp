@@ -360,11 +360,34 @@ TEST_F(LaserLink, DestructionWhileConnectedAndBusyReturns) {
   for (int i = 0; i < 5; ++i) laser->ReadStatus();  // the peer stays silent
   laser->QueueWait(5000);
   ASSERT_EQ(line(), "r60");
-  // Workers are now blocked: the writer in its exchange wait, others possibly in a hand-over
-  // that nobody is pumping. The destructor must still return.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // Unsolicited bytes while nobody runs the hand-overs: the reader blocks in one, the writer
+  // sits in its exchange wait. The destructor must still return.
+  peer.send("LASER_ON\r\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   laser.reset();
   SUCCEED();
+}
+
+TEST_F(LaserLink, BytesWithoutLineEndAreCappedAndTheLinkRecovers) {
+  connectIdentified();
+  laser->ReadStatus();
+  ASSERT_EQ(line(), "r60");
+  const std::string junk(4096, 'X');
+  for (int i = 0; i < 40; ++i) peer.send(junk);  // 160 KiB without a carriage return
+  pumpFor(500);
+  EXPECT_LE(laser->ReceivedBytes(), TLaser::kMaxPartialLine + 4096);
+  peer.send("\r\nLASER_ON\r\n");
+  EXPECT_TRUE(pumpUntilSeen("on"));
+}
+
+TEST_F(LaserLink, WaitWithoutAWholeNumberIsNoDelay) {
+  connectIdentified();
+  const int wait = laser->CommandList().IndexOfCommand(lcWaitBeforeNext, 0);
+  laser->Send("WAIT 1.5", wait);
+  laser->Send("WAIT", wait);
+  laser->ReadStatus();
+  EXPECT_EQ(line(), "r60");
+  EXPECT_FALSE(laser->Waiting());
 }
 
 TEST_F(LaserLink, TypedSetCommandsFormTheirTexts) {
