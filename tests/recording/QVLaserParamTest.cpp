@@ -238,6 +238,23 @@ TEST_F(ParamBufferTest, WriteFailureEndsTheRecordingAndKeepsWhatWasWritten) {
   expectSamples(qv::readParamFile(path_), 3);
 }
 
+// Stops and samples that arrive while the thread is about to park must neither hang the finish
+// nor lose a sample: many short recordings, each read back whole.
+TEST_F(ParamBufferTest, ShortRecordingsBackToBackAllFinishComplete) {
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    start();
+    const int n = round % 4;
+    add(0, n);
+    stopAndWait();
+    const auto c = qv::readParamFile(path_);
+    EXPECT_EQ(c.error, "");
+    expectSamples(c, n);
+    if (HasFailure()) break;
+  }
+  EXPECT_EQ(finished_, 300);
+}
+
 // Destroying the buffer during a recording or right after Stop still writes every sample.
 TEST_F(ParamBufferTest, DestructionCompletesTheFile) {
   for (const bool stopFirst : {true, false}) {
