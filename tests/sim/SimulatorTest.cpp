@@ -295,13 +295,16 @@ TEST_F(SimulatorFixture, HangsUpAndComesBackUnderTheSameLink) {
 
 TEST_F(SimulatorFixture, ResetSendsReadyAfterItsOk) {
   Config c;
-  c.resetReadyMs = 100;
+  c.resetReadyMs = 300;
+  c.silentWhileResetting = true;
   Simulator& sim = start(c);
   Line line(link());
   EXPECT_EQ(line.ask("w99 101"), "OK\r\n");
+  line.send("r01\r");  // the rebooting controller does not answer
   EXPECT_EQ(line.until("READY\r\n"), "READY\r\n");
   EXPECT_EQ(sim.state().resets, 1);
   EXPECT_FALSE(sim.state().resetting);
+  EXPECT_EQ(line.ask("r01"), "S/N: 1234\r\n");
 }
 
 TEST_F(SimulatorFixture, ControlChannelChangesStateAndFaultsWhileRunning) {

@@ -2,6 +2,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +48,8 @@ std::string usage() {
        "                        1042; w60 2 warms up: 2.25, then 2.50)\n"
        "  --warmup-ms MS        length of a warm-up (default 3000)\n"
        "  --reset-ms MS         from the OK of a reset (w99 101) to its READY (default 1500)\n"
+       "  --reset-silent        answer nothing between a reset's OK and its READY (by default\n"
+       "                        the controller keeps answering while it resets)\n"
        "  --password TEXT       the only service password w01 accepts (default: any)\n"
        "\n"
        "Fault switches (SELECTOR: a command such as r99, w61 or \"w99 101\", several joined by\n"
@@ -152,6 +155,8 @@ int main(int argc, char** argv) {
       ok = value(v) && parseInt(v, config.warmUpMs) && config.warmUpMs >= 0;
     } else if (a == "--reset-ms") {
       ok = value(v) && parseInt(v, config.resetReadyMs) && config.resetReadyMs >= 0;
+    } else if (a == "--reset-silent") {
+      config.silentWhileResetting = true;
     } else if (a == "--password") {
       ok = value(config.password);
     } else if (a == "--silent") {
@@ -215,6 +220,9 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGHUP, &sa, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
+  // Started in the background of an interactive shell, reading the terminal would stop the whole
+  // simulator; with SIGTTIN ignored such a read fails instead and the control channel waits.
+  std::signal(SIGTTIN, SIG_IGN);
 
   if (!sim->start(port, portsDir, replace)) {
     std::cerr << "qvlaser-sim: " << sim->lastError() << "\n";
@@ -232,6 +240,10 @@ int main(int argc, char** argv) {
     if (n <= 0 || !stdinOpen) continue;
     char buf[512];
     ssize_t got = ::read(STDIN_FILENO, buf, sizeof buf);
+    if (got < 0 && (errno == EIO || errno == EINTR || errno == EAGAIN)) {
+      ::poll(nullptr, 0, 200);  // in the background of a terminal: try again later
+      continue;
+    }
     if (got <= 0) {
       stdinOpen = false;
       continue;

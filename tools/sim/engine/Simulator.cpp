@@ -309,7 +309,9 @@ struct Simulator::Impl {
       std::lock_guard<std::mutex> lock(mutex);
       received.push_back(text);
       f = faults;
-      if (f.silent || (!f.noAnswerTo.empty() && matchesSelector(f.noAnswerTo, text))) {
+      bool rebooting = config.silentWhileResetting && responder->state().resetting;
+      if (f.silent || rebooting ||
+          (!f.noAnswerTo.empty() && matchesSelector(f.noAnswerTo, text))) {
         reply.clear();
       } else if (!f.errorFor.empty() && matchesSelector(f.errorFor, text)) {
         reply = "ERROR\r\n";

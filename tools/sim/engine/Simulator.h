@@ -76,6 +76,7 @@ struct Config {
   bool warmUpRequired = false;   // start needing a warm-up (profiles may need one anyway)
   int warmUpMs = 3000;           // how long a warm-up takes
   int resetReadyMs = 1500;       // from a reset's "OK" to its "READY"
+  bool silentWhileResetting = false;  // between a reset's "OK" and its "READY", answer nothing
   std::string password;          // the accepted service password; empty accepts any
   bool verbose = false;          // log every exchange to stderr
   std::function<void(const std::string&)> log;  // receives the same lines when set
