@@ -32,7 +32,7 @@ struct TStartUpRecord {
 class TQVLaserControlMain {
  public:
   // programFolder: where the settings file and the extension files are looked for
-  // (empty = the running program's folder).
+  // (empty = the running program's folder). The console must outlive this object.
   TQVLaserControlMain(TQVLaserControl& console, std::vector<std::string> args,
                       std::string programFolder = {});
   ~TQVLaserControlMain();
