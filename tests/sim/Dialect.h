@@ -1,8 +1,8 @@
 // The console's reply-pattern dialect on std::regex, written independently of the catalogue's own
 // matcher so that the simulator's replies are checked by a second reading of the same patterns:
-// every quantifier lazy (a "?" after one keeps it lazy), \A and \Z anchor the whole reply, "." stops
-// at line breaks, case-sensitive. The reply is trimmed of bytes up to 32 at both ends first, as
-// the console does before matching.
+// every quantifier lazy (a "?" after one keeps it lazy), \A and \Z anchor the whole reply, "."
+// stops at line breaks, case-sensitive. The reply is trimmed of bytes up to 32 at both ends first,
+// as the console does before matching.
 #pragma once
 
 #include <optional>

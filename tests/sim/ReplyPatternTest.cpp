@@ -42,7 +42,8 @@ const char* const kSeeder =
     R"(\A[ \t]*?SEEDER-FREQUENCY[ \t]*?=[ \t]*?(\d+?(.\d*?))[ \t]([KM]??)HZ[ \t]*?\Z)";
 const char* const kActSeeder =
     R"(\A[ \t]*?ACT\.[ \t]*?SEEDER-FREQUENCY[ \t]*?=[ \t]*?(\d+?(.\d*?))[ \t]([KM]??)HZ[ \t]*?\Z)";
-const char* const kPulseCount = R"(\A[ \t]*?(PULSE COUNT|SFD)[ \t]*?=[ \t]*?(-??\d+?(.00)??)[ \t]*?\Z)";
+const char* const kPulseCount =
+    R"(\A[ \t]*?(PULSE COUNT|SFD)[ \t]*?=[ \t]*?(-??\d+?(.00)??)[ \t]*?\Z)";
 const char* const kPulseNumber =
     R"(\A[ \t]*?(PULSE NUMBER|PPB)[ \t]*?=[ \t]*?(-??\d+?(.00)??)[ \t]*?\Z)";
 const char* const kRegLevel =
@@ -66,8 +67,10 @@ const char* const kHumRes1 =
     R"(\A[ \t]*?HUMIDITY[ \t]*?RESONATOR[ \t]*?1[ \t]*?=[ \t]*?(-??\d+?(.\d*?)??)[ \t]*?%[ \t]*?\Z)";
 const char* const kHumRes2 =
     R"(\A[ \t]*?HUMIDITY[ \t]*?RESONATOR[ \t]*?2[ \t]*?=[ \t]*?(-??\d+?(.\d*?)??)[ \t]*?%[ \t]*?\Z)";
-const char* const kHum5 = R"(\A[ \t]*?HUMIDITY[ \t]*?5[ \t]*?=[ \t]*?(-??\d+?(.\d*?)??)[ \t]*?%[ \t]*?\Z)";
-const char* const kPower = R"(\A[ \t]*?MED\.[ \t]*?POWER[ \t]*?=[ \t]*?(-??\d+?(.\d*?)??)[ \t]*?W[ \t]*?\Z)";
+const char* const kHum5 =
+    R"(\A[ \t]*?HUMIDITY[ \t]*?5[ \t]*?=[ \t]*?(-??\d+?(.\d*?)??)[ \t]*?%[ \t]*?\Z)";
+const char* const kPower =
+    R"(\A[ \t]*?MED\.[ \t]*?POWER[ \t]*?=[ \t]*?(-??\d+?(.\d*?)??)[ \t]*?W[ \t]*?\Z)";
 const char* const kOvenW = R"(\A[ \t]*?W_O(\d)[ \t]*?=[ \t]*?(-??\d+?(.\d*?)??)[ \t]*?\Z)";
 const char* const kOvenX = R"(\A[ \t]*?X_O(\d)[ \t]*?=[ \t]*?(-??\d+?(.\d*?)??)[ \t]*?\Z)";
 const char* const kOvenE = R"(\A[ \t]*?E_O(\d)[ \t]*?=[ \t]*?(-??\d+?(.\d*?)??)[ \t]*?\Z)";
@@ -76,8 +79,7 @@ const char* const kFactor = R"(\A[ \t]*?FACTOR[ \t]*?=[ \t]*?(-??\d+?)[ \t]*?\Z)
 const char* const kPulsesPerShot = R"(\A[ \t]*?PULSES PER SHOT[ \t]*?=[ \t]*?(-??\d+?)[ \t]*?\Z)";
 const char* const kMax12 = R"(\AIMAX([12])??[ \t]*?=[ \t]*?(\d{1,3}\.\d{2}) *?A\Z)";
 const char* const kMax14 = R"(\AIMAX([1-4])??[ \t]*?=[ \t]*?(\d{1,3}\.\d{2}) *?A\Z)";
-const char* const kTrigger3 =
-    R"(\A[ \w]*?(LASER([12]))??[ \t]*?(EXTERNAL|INTERNAL|CW|HV-ON).*\Z)";
+const char* const kTrigger3 = R"(\A[ \w]*?(LASER([12]))??[ \t]*?(EXTERNAL|INTERNAL|CW|HV-ON).*\Z)";
 const char* const kTriggerOld = R"(\A[ \w]*?(LASER([12]))??[ \t]*?(EXTERNAL|INTERNAL|CW).*\Z)";
 const char* const kFrequencyOld = R"(\A[ \w]*?FREQUENCY[ \t]*?=[ \t]*?(\d+?\.\d{2}) HZ\Z)";
 const char* const kFrequency3 = R"(\A[ \w]*?FREQUENCY[ \t]*?=[ \t]*?(-??\d+?\.\d{2}) HZ\Z)";
@@ -87,8 +89,10 @@ const char* const kActReg =
     R"(\A[ \t]*?V(REG|MOD)[ \t]*?=[ \t]*?(-??\d+?(.\d*?)??)[ \t]*?%[ \t]*?\Z)";
 const char* const kRegState =
     R"(\A[ \t]*?(VREG_ACTIVE|VMOD ACTIVE)[ \t]*?=[ \t]*?(-??\d+?(.\d*?)??)[ \t]*?\Z)";
-const char* const kRangeMax = R"(\A[ \t]*?MAX.*?[ \t]*?PERIOD.*?=[ \t]*?(\d+?)[ \t]*?PULSES[ \t]*?\Z)";
-const char* const kRangeMed = R"(\A[ \t]*?MED.*?[ \t]*?PERIOD.*?=[ \t]*?(\d+?)[ \t]*?PULSES[ \t]*?\Z)";
+const char* const kRangeMax =
+    R"(\A[ \t]*?MAX.*?[ \t]*?PERIOD.*?=[ \t]*?(\d+?)[ \t]*?PULSES[ \t]*?\Z)";
+const char* const kRangeMed =
+    R"(\A[ \t]*?MED.*?[ \t]*?PERIOD.*?=[ \t]*?(\d+?)[ \t]*?PULSES[ \t]*?\Z)";
 const char* const kRangeMin =
     R"(\A[ \t]*?(MIN|HI).*?[ \t]*?PERIOD.*?=[ \t]*?(\d+?)[ \t]*?PULSES[ \t]*?\Z)";
 const char* const kLimitMax =
@@ -117,60 +121,72 @@ struct Read {
 };
 
 const std::vector<Read> kCommon = {
-    {"r01", kSN, 0, 0, {2}},         {"r01", kSNInitial, 0, 0, {2}},
-    {"r60", kStatus, 0, 0, {0}},     {"r51", kRunning, 0, 0, {1, 2}},
+    {"r01", kSN, 0, 0, {2}},
+    {"r01", kSNInitial, 0, 0, {2}},
+    {"r60", kStatus, 0, 0, {0}},
+    {"r51", kRunning, 0, 0, {1, 2}},
     {"r12", kFirmware, 0, 0, {1, 3, 4, 5, 6}},
     {"r99", kState, 0, 0, {1}},
 };
 const std::vector<Read> kBranch[5] = {
     {},
-    {{"r61", kCurrent, 0, 1, {1}}, {"r53", kIMon, 1, 1, {2}}, {"r54", kIDA, 1, 1, {2}},
+    {{"r61", kCurrent, 0, 1, {1}},
+     {"r53", kIMon, 1, 1, {2}},
+     {"r54", kIDA, 1, 1, {2}},
      {"r52", kVMon, 1, 1, {2}}},
-    {{"r62", kCurrent, 0, 2, {1}}, {"r56", kIMon, 1, 2, {2}}, {"r57", kIDA, 1, 2, {2}},
+    {{"r62", kCurrent, 0, 2, {1}},
+     {"r56", kIMon, 1, 2, {2}},
+     {"r57", kIDA, 1, 2, {2}},
      {"r55", kVMon, 1, 2, {2}}},
-    {{"r161", kCurrent, 0, 3, {1}}, {"r153", kIMon, 1, 3, {2}}, {"r154", kIDA, 1, 3, {2}},
+    {{"r161", kCurrent, 0, 3, {1}},
+     {"r153", kIMon, 1, 3, {2}},
+     {"r154", kIDA, 1, 3, {2}},
      {"r152", kVMon, 1, 3, {2}}},
-    {{"r162", kCurrent, 0, 4, {1}}, {"r156", kIMon, 1, 4, {2}}, {"r157", kIDA, 1, 4, {2}},
+    {{"r162", kCurrent, 0, 4, {1}},
+     {"r156", kIMon, 1, 4, {2}},
+     {"r157", kIDA, 1, 4, {2}},
      {"r155", kVMon, 1, 4, {2}}},
 };
 const std::vector<Read> kGen3 = {
-    {"r02", kHeadSN, 0, 0, {1}},       {"r32", kWaterFlow, 0, 0, {1}},
-    {"r58", kLDTime, 1, 1, {2, 3}},    {"r59", kLDTime, 1, 2, {2, 3}},
-    {"r86", kTempLaser, 1, 1, {2}},    {"r87", kTempLaser, 1, 2, {2}},
-    {"r88", kTempRes1, 0, 3, {1}},     {"r89", kTempRes2, 0, 4, {1}},
-    {"r20", kTempPS, 0, 0, {1}},       {"r80", kHumLaser, 1, 1, {2}},
-    {"r81", kHumLaser, 1, 2, {2}},     {"r82", kHumRes1, 0, 3, {1}},
-    {"r83", kHumRes2, 0, 4, {1}},      {"r84", kHum5, 0, 5, {1}},
-    {"r203", kPower, 0, 0, {1}},
+    {"r02", kHeadSN, 0, 0, {1}},    {"r32", kWaterFlow, 0, 0, {1}}, {"r58", kLDTime, 1, 1, {2, 3}},
+    {"r59", kLDTime, 1, 2, {2, 3}}, {"r86", kTempLaser, 1, 1, {2}}, {"r87", kTempLaser, 1, 2, {2}},
+    {"r88", kTempRes1, 0, 3, {1}},  {"r89", kTempRes2, 0, 4, {1}},  {"r20", kTempPS, 0, 0, {1}},
+    {"r80", kHumLaser, 1, 1, {2}},  {"r81", kHumLaser, 1, 2, {2}},  {"r82", kHumRes1, 0, 3, {1}},
+    {"r83", kHumRes2, 0, 4, {1}},   {"r84", kHum5, 0, 5, {1}},      {"r203", kPower, 0, 0, {1}},
 };
 const std::vector<Read> kOven[4] = {
     {},
-    {{"r05", kOvenW, 1, 1, {2}}, {"r06", kOvenX, 1, 1, {2}}, {"r07", kOvenE, 1, 1, {2}},
+    {{"r05", kOvenW, 1, 1, {2}},
+     {"r06", kOvenX, 1, 1, {2}},
+     {"r07", kOvenE, 1, 1, {2}},
      {"w09 1", kHeating, 0, 1, {1}}},
-    {{"r15", kOvenW, 1, 2, {2}}, {"r16", kOvenX, 1, 2, {2}}, {"r17", kOvenE, 1, 2, {2}},
+    {{"r15", kOvenW, 1, 2, {2}},
+     {"r16", kOvenX, 1, 2, {2}},
+     {"r17", kOvenE, 1, 2, {2}},
      {"w19 1", kHeating, 0, 2, {1}}},
-    {{"r25", kOvenW, 1, 3, {2}}, {"r26", kOvenX, 1, 3, {2}}, {"r27", kOvenE, 1, 3, {2}},
+    {{"r25", kOvenW, 1, 3, {2}},
+     {"r26", kOvenX, 1, 3, {2}},
+     {"r27", kOvenE, 1, 3, {2}},
      {"w29 1", kHeating, 0, 3, {1}}},
 };
 // The per-branch reads a two-branch laser gains once identified.
 const std::vector<Read> kTwoBranch3 = {
-    {"r67", kMax12, 1, 1, {2}},     {"r69", kMax12, 1, 2, {2}},
-    {"r71", kTrigger3, 2, 1, {3}},  {"r72", kTrigger3, 2, 2, {3}},
-    {"r73", kFrequency3, 0, 1, {1}},
+    {"r67", kMax12, 1, 1, {2}},    {"r69", kMax12, 1, 2, {2}},      {"r71", kTrigger3, 2, 1, {3}},
+    {"r72", kTrigger3, 2, 2, {3}}, {"r73", kFrequency3, 0, 1, {1}},
 };
 const std::vector<Read> kPicker3 = {
-    {"r170", kSeeder, 0, 0, {1, 3}},     {"r171", kActSeeder, 0, 0, {1, 3}},
-    {"r172", kPulseCount, 0, 0, {2}},    {"r173", kPulseNumber, 0, 0, {2}},
-    {"r175", kRegLevel, 0, 0, {2}},      {"r176", kActReg, 0, 0, {2}},
-    {"r178", kRegState, 0, 0, {2}},      {"r180", kRangeMax, 0, 1, {1}},
-    {"r182", kRangeMed, 0, 2, {1}},      {"r184", kRangeMin, 0, 3, {2}},
-    {"r181", kLimitMax, 0, 33, {1}},     {"r183", kLimitMed, 0, 34, {1}},
-    {"r185", kLimitMin, 0, 35, {2}},     {"r191", kLimitMax, 0, 17, {1}},
-    {"r192", kLimitMed, 0, 18, {1}},     {"r193", kLimitMin, 0, 19, {2}},
-    {"r194", kLimitMax, 0, 49, {1}},     {"r195", kLimitMed, 0, 50, {1}},
-    {"r196", kLimitMin, 0, 51, {2}},     {"r232", kFreeMode, 0, 0, {1}},
-    {"r233", kFreePPB, 0, 0, {1}},       {"r67", kMax14, 1, 1, {2}},
-    {"r71", kTrigger3, 2, 1, {3}},       {"r73", kFrequency3, 0, 1, {1}},
+    {"r170", kSeeder, 0, 0, {1, 3}},  {"r171", kActSeeder, 0, 0, {1, 3}},
+    {"r172", kPulseCount, 0, 0, {2}}, {"r173", kPulseNumber, 0, 0, {2}},
+    {"r175", kRegLevel, 0, 0, {2}},   {"r176", kActReg, 0, 0, {2}},
+    {"r178", kRegState, 0, 0, {2}},   {"r180", kRangeMax, 0, 1, {1}},
+    {"r182", kRangeMed, 0, 2, {1}},   {"r184", kRangeMin, 0, 3, {2}},
+    {"r181", kLimitMax, 0, 33, {1}},  {"r183", kLimitMed, 0, 34, {1}},
+    {"r185", kLimitMin, 0, 35, {2}},  {"r191", kLimitMax, 0, 17, {1}},
+    {"r192", kLimitMed, 0, 18, {1}},  {"r193", kLimitMin, 0, 19, {2}},
+    {"r194", kLimitMax, 0, 49, {1}},  {"r195", kLimitMed, 0, 50, {1}},
+    {"r196", kLimitMin, 0, 51, {2}},  {"r232", kFreeMode, 0, 0, {1}},
+    {"r233", kFreePPB, 0, 0, {1}},    {"r67", kMax14, 1, 1, {2}},
+    {"r71", kTrigger3, 2, 1, {3}},    {"r73", kFrequency3, 0, 1, {1}},
 };
 const std::vector<Read> kSingle = {
     {"r65", kSingleMax, 0, 2, {2}},
@@ -178,9 +194,9 @@ const std::vector<Read> kSingle = {
     {"r71", kFrequencyOld, 0, 1, {1}},
 };
 const std::vector<Read> kGen2 = {
-    {"r91", kFlowOld, 0, 0, {1}},      {"r67", kMax12, 1, 1, {2}},
-    {"r69", kMax12, 1, 2, {2}},        {"r71", kTriggerOld, 2, 1, {3}},
-    {"r72", kTriggerOld, 2, 2, {3}},   {"r73", kFrequencyOld, 0, 1, {1}},
+    {"r91", kFlowOld, 0, 0, {1}},    {"r67", kMax12, 1, 1, {2}},
+    {"r69", kMax12, 1, 2, {2}},      {"r71", kTriggerOld, 2, 1, {3}},
+    {"r72", kTriggerOld, 2, 2, {3}}, {"r73", kFrequencyOld, 0, 1, {1}},
 };
 const std::vector<Read> kGen2Picker = {
     {"r74", kFactor, 0, 0, {1}},

@@ -65,9 +65,8 @@ TEST_F(ResponderFixture, StateDigitFollowsErrorsWarningsAndLaser) {
     const char* state;
   };
   const Row rows[] = {
-      {{}, {}, false, 1, "2"},        {{}, {}, true, 1, "3"},
-      {{80}, {}, false, 1, "1"},      {{80}, {}, false, 0, "0"},
-      {{}, {170}, true, 1, "8003"},   {{}, {170}, false, 1, "8002"},
+      {{}, {}, false, 1, "2"},        {{}, {}, true, 1, "3"},       {{80}, {}, false, 1, "1"},
+      {{80}, {}, false, 0, "0"},      {{}, {170}, true, 1, "8003"}, {{}, {170}, false, 1, "8002"},
       {{93}, {86}, false, 1, "8001"},
   };
   for (const Row& row : rows) {
@@ -169,20 +168,34 @@ TEST_F(ResponderFixture, RefusedValuesAndCommandsAnswerError) {
   };
   const Row rows[] = {
       {"gen3-2branch", "w61 35.01"},  // above the maximum current
-      {"gen3-2branch", "w61 abc"},    {"gen3-2branch", "w61"},
-      {"gen3-2branch", "w61 -1.00"},  {"gen3-2branch", "w61 1e1"},
-      {"gen3-2branch", "w61 1.2.3"},  {"gen3-2branch", "w67 40.01"},  // above the limit
-      {"gen3-2branch", "w73 0"},      {"gen3-2branch", "w60 5"},
-      {"gen3-2branch", "w60"},        {"gen3-2branch", "w99 100"},
-      {"gen3-2branch", "w97"},        {"gen3-2branch", "w70 2"},
-      {"gen3-2branch", "w71 9"},      {"gen3-2branch", "x01"},
-      {"gen3-2branch", "rXY"},        {"gen3-2branch", "r"},
-      {"gen3-2branch", "w01"},        {"gen3-2branch", "w172 5"},  // no pulse picker
-      {"gen3-single", "w61 10.00"},   {"gen3-single", "w70 7"},
-      {"gen3-picker", "w172 0"},      {"gen3-picker", "w172 201"},  // longer than the longest period
-      {"gen3-picker", "w172 2.5"},    {"gen3-picker", "w175 100.01"},
-      {"gen3-picker", "w178 2"},      {"gen2", "w71 7"},  // no HV-ON before generation 3
-      {"gen2", "w172 5"},             {"gen2-2freq", "w75 1"},
+      {"gen3-2branch", "w61 abc"},
+      {"gen3-2branch", "w61"},
+      {"gen3-2branch", "w61 -1.00"},
+      {"gen3-2branch", "w61 1e1"},
+      {"gen3-2branch", "w61 1.2.3"},
+      {"gen3-2branch", "w67 40.01"},  // above the limit
+      {"gen3-2branch", "w73 0"},
+      {"gen3-2branch", "w60 5"},
+      {"gen3-2branch", "w60"},
+      {"gen3-2branch", "w99 100"},
+      {"gen3-2branch", "w97"},
+      {"gen3-2branch", "w70 2"},
+      {"gen3-2branch", "w71 9"},
+      {"gen3-2branch", "x01"},
+      {"gen3-2branch", "rXY"},
+      {"gen3-2branch", "r"},
+      {"gen3-2branch", "w01"},
+      {"gen3-2branch", "w172 5"},  // no pulse picker
+      {"gen3-single", "w61 10.00"},
+      {"gen3-single", "w70 7"},
+      {"gen3-picker", "w172 0"},
+      {"gen3-picker", "w172 201"},  // longer than the longest period
+      {"gen3-picker", "w172 2.5"},
+      {"gen3-picker", "w175 100.01"},
+      {"gen3-picker", "w178 2"},
+      {"gen2", "w71 7"},  // no HV-ON before generation 3
+      {"gen2", "w172 5"},
+      {"gen2-2freq", "w75 1"},
   };
   for (const Row& row : rows) {
     make(row.profile);
@@ -229,10 +242,12 @@ TEST(Selector, MatchesByLetterNumberAndArgument) {
     bool selected;
   };
   const Row rows[] = {
-      {"r99", "r99", true},          {"r99", "R99", true},         {"r99", "r9", false},
-      {"r01", "r1", true},           {"w61", "w61 12.50", true},   {"w99 101", "w99 101", true},
-      {"w99 101", "w99 5", false},   {"r60,r99", "r99", true},     {"r60, r99", "r60", true},
-      {"*", "x", true},              {"", "r99", false},           {"r99", "w99 101", false},
+      {"r99", "r99", true},        {"r99", "R99", true},
+      {"r99", "r9", false},        {"r01", "r1", true},
+      {"w61", "w61 12.50", true},  {"w99 101", "w99 101", true},
+      {"w99 101", "w99 5", false}, {"r60,r99", "r99", true},
+      {"r60, r99", "r60", true},   {"*", "x", true},
+      {"", "r99", false},          {"r99", "w99 101", false},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(matchesSelector(row.selector, row.command), row.selected)

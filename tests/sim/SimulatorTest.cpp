@@ -104,14 +104,16 @@ class Line {
     return out;
   }
   bool hungUp(int timeoutMs = kWaitMs) {
-    return waitFor([&] {
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, 0) <= 0) return false;
-      if (p.revents & (POLLHUP | POLLERR)) return true;
-      char b;
-      ssize_t n = ::read(fd_, &b, 1);
-      return n == 0 || (n < 0 && errno == EIO);
-    }, timeoutMs);
+    return waitFor(
+        [&] {
+          pollfd p{fd_, POLLIN, 0};
+          if (::poll(&p, 1, 0) <= 0) return false;
+          if (p.revents & (POLLHUP | POLLERR)) return true;
+          char b;
+          ssize_t n = ::read(fd_, &b, 1);
+          return n == 0 || (n < 0 && errno == EIO);
+        },
+        timeoutMs);
   }
 
  private:
@@ -331,7 +333,8 @@ TEST_F(SimulatorFixture, ControlChannelChangesStateAndFaultsWhileRunning) {
   EXPECT_EQ(line.until("\r\n"), "SOMETHING ELSE\r\n");
   EXPECT_EQ(sim.control("fault unsolicited 0"), "ok");
   EXPECT_NE(sim.control("received").find("r61"), std::string::npos);
-  for (const char* bad : {"bogus", "error x", "fault split abc", "fault nothing on", "current 9 1"}) {
+  for (const char* bad :
+       {"bogus", "error x", "fault split abc", "fault nothing on", "current 9 1"}) {
     EXPECT_EQ(sim.control(bad).rfind("error:", 0), 0u) << bad;
   }
 }

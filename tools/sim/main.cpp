@@ -17,7 +17,9 @@
 namespace {
 
 volatile std::sig_atomic_t gStop = 0;
-void onSignal(int) { gStop = 1; }
+void onSignal(int) {
+  gStop = 1;
+}
 
 std::string usage() {
   std::ostringstream o;

@@ -151,9 +151,9 @@ Profile warmUp() {
 }  // namespace
 
 const std::vector<Profile>& allProfiles() {
-  static const std::vector<Profile> profiles = {twoBranch(), picker(), single(),  fourBranch(),
-                                                gen2(),      gen2TwoFrequencies(), noHead(),
-                                                warmUp()};
+  static const std::vector<Profile> profiles = {twoBranch(),  picker(), single(),
+                                                fourBranch(), gen2(),   gen2TwoFrequencies(),
+                                                noHead(),     warmUp()};
   return profiles;
 }
 

@@ -35,8 +35,8 @@ struct Profile {
   // protectionLimit[class 1..3][branch 1..3], A; 0 = no limit.
   std::array<std::array<double, 4>, 4> protectionLimit{};
 
-  int ovens = 0;               // 0..3
-  bool needsWarmUp = false;    // starts not warmed up
+  int ovens = 0;             // 0..3
+  bool needsWarmUp = false;  // starts not warmed up
 
   std::array<double, 5> current{};
   std::array<double, 5> maxCurrent{};

@@ -30,7 +30,9 @@ std::string format(const char* f, ...) {
   return buf;
 }
 
-std::string line(const std::string& s) { return s + "\r\n"; }
+std::string line(const std::string& s) {
+  return s + "\r\n";
+}
 
 // A plain decimal number: digits with an optional fraction ("12", "12.5", "12.50", ".5").
 // Signs, exponents and anything else are refused, as the power supply's own parser would.
@@ -66,10 +68,14 @@ std::string codeList(const std::vector<int>& codes) {
 
 const char* triggerWord(Trigger t) {
   switch (t) {
-    case Trigger::Internal: return "INTERNAL";
-    case Trigger::External: return "EXTERNAL";
-    case Trigger::CW: return "CW";
-    case Trigger::HVOn: return "HV-ON";
+    case Trigger::Internal:
+      return "INTERNAL";
+    case Trigger::External:
+      return "EXTERNAL";
+    case Trigger::CW:
+      return "CW";
+    case Trigger::HVOn:
+      return "HV-ON";
   }
   return "CW";
 }
@@ -83,10 +89,14 @@ std::string seederText(double hz) {
 // Branch of the current reads and sets: r61/w61 1, r62/w62 2, r161/w161 3, r162/w162 4.
 int currentBranchOf(int number) {
   switch (number) {
-    case 61: return 1;
-    case 62: return 2;
-    case 161: return 3;
-    case 162: return 4;
+    case 61:
+      return 1;
+    case 62:
+      return 2;
+    case 161:
+      return 3;
+    case 162:
+      return 4;
   }
   return 0;
 }
@@ -94,10 +104,14 @@ int currentBranchOf(int number) {
 // Branch of the maximum-current reads and sets: 67 1, 69 2, 167 3, 169 4.
 int maxBranchOf(int number) {
   switch (number) {
-    case 67: return 1;
-    case 69: return 2;
-    case 167: return 3;
-    case 169: return 4;
+    case 67:
+      return 1;
+    case 69:
+      return 2;
+    case 167:
+      return 3;
+    case 169:
+      return 4;
   }
   return 0;
 }
@@ -125,8 +139,8 @@ bool matchesSelector(const std::string& selector, const std::string& commandText
   size_t start = 0;
   while (start <= selector.size()) {
     size_t comma = selector.find(',', start);
-    std::string item =
-        trim(selector.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    std::string item = trim(
+        selector.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
     if (item == "*") return true;
     if (!item.empty()) {
       Command s = parseCommand(item);
@@ -207,7 +221,9 @@ Responder::Clock::time_point Responder::nextDue() const {
   return t;
 }
 
-std::string Responder::statusText() const { return state_.laserOn ? "LASER_ON" : "LASER_OFF"; }
+std::string Responder::statusText() const {
+  return state_.laserOn ? "LASER_ON" : "LASER_OFF";
+}
 
 std::string Responder::stateText(Clock::time_point now) {
   advance(now);
@@ -217,10 +233,17 @@ std::string Responder::stateText(Clock::time_point now) {
   out += std::to_string(digit);
   if (digit == 2) {
     switch (s.warmUp) {
-      case WarmUp::NotNeeded: break;
-      case WarmUp::Required: out += ".00"; break;
-      case WarmUp::Warming: out += ".25"; break;
-      case WarmUp::Warmed: out += ".50"; break;
+      case WarmUp::NotNeeded:
+        break;
+      case WarmUp::Required:
+        out += ".00";
+        break;
+      case WarmUp::Warming:
+        out += ".25";
+        break;
+      case WarmUp::Warmed:
+        out += ".50";
+        break;
     }
   }
   return out;
@@ -229,7 +252,8 @@ std::string Responder::stateText(Clock::time_point now) {
 int Responder::runningMinutes(Clock::time_point now) const {
   int minutes = profile_.runningMinutes + onMinutes_;
   if (state_.laserOn) {
-    minutes += static_cast<int>(std::chrono::duration_cast<std::chrono::minutes>(now - onSince_).count());
+    minutes +=
+        static_cast<int>(std::chrono::duration_cast<std::chrono::minutes>(now - onSince_).count());
   }
   return minutes;
 }
@@ -253,8 +277,10 @@ std::string Responder::answer(const std::string& commandText, Clock::time_point 
   Command c = parseCommand(commandText);
   if (c.number < 0) return kError;
   switch (c.letter) {
-    case 'r': return read(c, now);
-    case 'w': return write(c, now);
+    case 'r':
+      return read(c, now);
+    case 'w':
+      return write(c, now);
     case 'p':
       if (c.number == 66) {
         auto v = parseDecimal(c.argument);
@@ -276,16 +302,22 @@ std::string Responder::read(const Command& c, Clock::time_point now) {
   const int n = c.number;
 
   switch (n) {
-    case 1: return line(format("S/N: %d", p.serial));
-    case 2: return gen3 ? line(format("S/N LASER-HEAD: %d", p.headSerial)) : kError;
-    case 12: return line(p.firmware);
+    case 1:
+      return line(format("S/N: %d", p.serial));
+    case 2:
+      return gen3 ? line(format("S/N LASER-HEAD: %d", p.headSerial)) : kError;
+    case 12:
+      return line(p.firmware);
     case 51: {
       int m = runningMinutes(now);
       return line(format("%d H", m / 60)) + line(format("%d M", m % 60));
     }
-    case 60: return line(statusText());
-    case 90: return codeList(s.errors);
-    case 99: return line(stateText(now));
+    case 60:
+      return line(statusText());
+    case 90:
+      return codeList(s.errors);
+    case 99:
+      return line(stateText(now));
     case 61:
     case 62:
     case 161:
@@ -293,15 +325,28 @@ std::string Responder::read(const Command& c, Clock::time_point now) {
       int b = currentBranchOf(n);
       return p.currentBranch[b] ? line(format("%.2f A", s.current[b])) : kError;
     }
-    case 52: case 53: case 54: case 55: case 56: case 57:
-    case 152: case 153: case 154: case 155: case 156: case 157: {
+    case 52:
+    case 53:
+    case 54:
+    case 55:
+    case 56:
+    case 57:
+    case 152:
+    case 153:
+    case 154:
+    case 155:
+    case 156:
+    case 157: {
       int b = (n % 100 <= 54 ? 1 : 2) + (n > 100 ? 2 : 0);
       if (!p.currentBranch[b]) return kError;
       double i = s.laserOn ? s.current[b] : 0.0;
       switch ((n % 100 - 52) % 3) {
-        case 0: return line(format("VMON %d = %.2f", b, s.laserOn ? 1.6 + 0.02 * i : 0.0));
-        case 1: return line(format("IMON %d = %.2f", b, i));
-        default: return line(format("IDA %d = %.2f", b, i));
+        case 0:
+          return line(format("VMON %d = %.2f", b, s.laserOn ? 1.6 + 0.02 * i : 0.0));
+        case 1:
+          return line(format("IMON %d = %.2f", b, i));
+        default:
+          return line(format("IDA %d = %.2f", b, i));
       }
     }
     case 65:
@@ -314,7 +359,8 @@ std::string Responder::read(const Command& c, Clock::time_point now) {
       return p.currentBranch[b] ? line(format("IMAX%d = %.2f A", b, s.maxCurrent[b])) : kError;
     }
     case 70:
-      return p.singleBranch ? line(std::string("TRIGGER_MODE: ") + triggerWord(s.trigger[2])) : kError;
+      return p.singleBranch ? line(std::string("TRIGGER_MODE: ") + triggerWord(s.trigger[2]))
+                            : kError;
     case 71:
       if (p.singleBranch) return line(format("FREQUENCY = %.2f HZ", s.frequency[2]));
       [[fallthrough]];
@@ -335,37 +381,55 @@ std::string Responder::read(const Command& c, Clock::time_point now) {
     case 75:
       if (gen3 || !p.pulsePicker || p.frequencyOnR74) return kError;
       return line(format("PULSES PER SHOT = %d", s.pulseNumber));
-    case 91: return gen3 ? codeList(s.warnings) : line("FLOW: 3.25 L/MIN");
+    case 91:
+      return gen3 ? codeList(s.warnings) : line("FLOW: 3.25 L/MIN");
   }
 
   if (!gen3) return kError;
   switch (n) {
-    case 5: case 15: case 25:
-    case 6: case 16: case 26:
-    case 7: case 17: case 27: {
+    case 5:
+    case 15:
+    case 25:
+    case 6:
+    case 16:
+    case 26:
+    case 7:
+    case 17:
+    case 27: {
       int oven = n / 10 + 1;
       if (oven > p.ovens) return kError;
       double set = 40.0 + 5.0 * oven;
       switch (n % 10) {
-        case 5: return line(format("W_O%d = %.2f", oven, set));
-        case 6: return line(format("X_O%d = %.2f", oven, set - 0.03));
-        default: return line(format("E_O%d = %.2f", oven, -0.03));
+        case 5:
+          return line(format("W_O%d = %.2f", oven, set));
+        case 6:
+          return line(format("X_O%d = %.2f", oven, set - 0.03));
+        default:
+          return line(format("E_O%d = %.2f", oven, -0.03));
       }
     }
-    case 20: return line(format("TEMPERATURE POWER-SUPPLY: %.1f %cC", 31.5, kDegree));
-    case 32: return line("WATER FLOW = 3.25 L/MIN");
+    case 20:
+      return line(format("TEMPERATURE POWER-SUPPLY: %.1f %cC", 31.5, kDegree));
+    case 32:
+      return line("WATER FLOW = 3.25 L/MIN");
     case 58:
-    case 59: return line(format("LD %d OPERATING HOURS %d.%02d HH.MM", n - 57, 1000 - 13 * (n - 58), 30));
+    case 59:
+      return line(format("LD %d OPERATING HOURS %d.%02d HH.MM", n - 57, 1000 - 13 * (n - 58), 30));
     case 80:
-    case 81: return line(format("HUMIDITY LASER %d = %.1f %%", n - 79, 12.5 + (n - 80)));
+    case 81:
+      return line(format("HUMIDITY LASER %d = %.1f %%", n - 79, 12.5 + (n - 80)));
     case 82:
-    case 83: return line(format("HUMIDITY RESONATOR %d = %.1f %%", n - 81, 10.2 + 0.5 * (n - 82)));
-    case 84: return line("HUMIDITY 5 = 20.0 %");
+    case 83:
+      return line(format("HUMIDITY RESONATOR %d = %.1f %%", n - 81, 10.2 + 0.5 * (n - 82)));
+    case 84:
+      return line("HUMIDITY 5 = 20.0 %");
     case 86:
-    case 87: return line(format("TEMPERATURE LASER %d: %.1f %cC", n - 85, 25.0 + 0.2 * (n - 86), kDegree));
+    case 87:
+      return line(format("TEMPERATURE LASER %d: %.1f %cC", n - 85, 25.0 + 0.2 * (n - 86), kDegree));
     case 88:
     case 89:
-      return line(format("TEMPERATURE RESONATOR %d = %.1f %cC", n - 87, 30.1 + 0.2 * (n - 88), kDegree));
+      return line(
+          format("TEMPERATURE RESONATOR %d = %.1f %cC", n - 87, 30.1 + 0.2 * (n - 88), kDegree));
     case 203: {
       double watts = 0;
       if (s.laserOn) {
@@ -378,19 +442,29 @@ std::string Responder::read(const Command& c, Clock::time_point now) {
   if (p.pulsePicker) {
     static const char* const kClassWord[4] = {"", "MAX", "MED", "MIN"};
     switch (n) {
-      case 170: return line("SEEDER-FREQUENCY = " + seederText(p.seederHz));
-      case 171: return line("ACT. SEEDER-FREQUENCY = " + seederText(p.seederHz * 0.99995));
-      case 172: return line(format("PULSE COUNT = %d", s.pulseCount));
-      case 173: return line(format("PULSE NUMBER = %d", s.pulseNumber));
+      case 170:
+        return line("SEEDER-FREQUENCY = " + seederText(p.seederHz));
+      case 171:
+        return line("ACT. SEEDER-FREQUENCY = " + seederText(p.seederHz * 0.99995));
+      case 172:
+        return line(format("PULSE COUNT = %d", s.pulseCount));
+      case 173:
+        return line(format("PULSE NUMBER = %d", s.pulseNumber));
       case 180:
       case 182:
       case 184: {
         int cls = (n - 178) / 2;
         return line(format("%s PERIOD = %d PULSES", kClassWord[cls], p.pulseRange[cls]));
       }
-      case 181: case 183: case 185:
-      case 191: case 192: case 193:
-      case 194: case 195: case 196: {
+      case 181:
+      case 183:
+      case 185:
+      case 191:
+      case 192:
+      case 193:
+      case 194:
+      case 195:
+      case 196: {
         int branch = n < 190 ? 2 : (n <= 193 ? 1 : 3);
         int cls = n < 190 ? (n - 179) / 2 : (n - 190 - (branch == 3 ? 3 : 0));
         return line(format("%s PERIOD MAX. CURRENT I%d = %.2f A", kClassWord[cls], branch,
@@ -400,15 +474,20 @@ std::string Responder::read(const Command& c, Clock::time_point now) {
   }
   if (p.regulator) {
     switch (n) {
-      case 175: return line(format("VREG SOLL = %.2f %%", s.regulatorLevel));
-      case 176: return line(format("VREG = %.2f %%", s.regulatorOn ? s.regulatorLevel : 0.0));
-      case 178: return line(format("VREG_ACTIVE = %d", s.regulatorOn ? 1 : 0));
+      case 175:
+        return line(format("VREG SOLL = %.2f %%", s.regulatorLevel));
+      case 176:
+        return line(format("VREG = %.2f %%", s.regulatorOn ? s.regulatorLevel : 0.0));
+      case 178:
+        return line(format("VREG_ACTIVE = %d", s.regulatorOn ? 1 : 0));
     }
   }
   if (p.freeTrigger) {
     switch (n) {
-      case 232: return line(format("FREE TRIGGER ACTIVE (%d)", s.freeTriggerMode));
-      case 233: return line(format("PPB IN FT = %d", s.freeTriggerPPB));
+      case 232:
+        return line(format("FREE TRIGGER ACTIVE (%d)", s.freeTriggerMode));
+      case 233:
+        return line(format("PPB IN FT = %d", s.freeTriggerPPB));
     }
   }
   return kError;
@@ -484,17 +563,23 @@ std::string Responder::write(const Command& c, Clock::time_point now) {
     case 61:
     case 62:
     case 161:
-    case 162: return setCurrent(currentBranchOf(c.number), a);
+    case 162:
+      return setCurrent(currentBranchOf(c.number), a);
     case 67:
     case 69:
     case 167:
-    case 169: return setMaxCurrent(maxBranchOf(c.number), a);
+    case 169:
+      return setMaxCurrent(maxBranchOf(c.number), a);
     case 70:
       if (p.singleBranch) {
-        if (a == "0") s.trigger[2] = Trigger::External;
-        else if (a == "1") s.trigger[2] = Trigger::Internal;
-        else if (a == "2") s.trigger[2] = Trigger::CW;
-        else return kError;
+        if (a == "0")
+          s.trigger[2] = Trigger::External;
+        else if (a == "1")
+          s.trigger[2] = Trigger::Internal;
+        else if (a == "2")
+          s.trigger[2] = Trigger::CW;
+        else
+          return kError;
         return kOk;
       }
       if (a != "1") return kError;
@@ -506,10 +591,14 @@ std::string Responder::write(const Command& c, Clock::time_point now) {
     case 72: {
       int b = c.number - 70;
       if (p.singleBranch || !p.triggerBranch[b]) return kError;
-      if (a == "1") s.trigger[b] = Trigger::External;
-      else if (a == "2") s.trigger[b] = Trigger::CW;
-      else if (a == "7" && gen3) s.trigger[b] = Trigger::HVOn;
-      else return kError;
+      if (a == "1")
+        s.trigger[b] = Trigger::External;
+      else if (a == "2")
+        s.trigger[b] = Trigger::CW;
+      else if (a == "7" && gen3)
+        s.trigger[b] = Trigger::HVOn;
+      else
+        return kError;
       return kOk;
     }
     case 73:

@@ -12,8 +12,8 @@ namespace qv::sim {
 
 // A received command split into letter, number and argument: "w61 12.50" is 'w', 61, "12.50".
 struct Command {
-  char letter = 0;     // lower case
-  int number = -1;     // -1 when the text has no number after the letter
+  char letter = 0;       // lower case
+  int number = -1;       // -1 when the text has no number after the letter
   std::string argument;  // text after the first blank, trimmed
 };
 Command parseCommand(const std::string& text);

@@ -90,10 +90,14 @@ std::optional<bool> toSwitch(const std::string& s) {
 
 const char* warmUpWord(WarmUp w) {
   switch (w) {
-    case WarmUp::NotNeeded: return "not-needed";
-    case WarmUp::Required: return "required";
-    case WarmUp::Warming: return "warming";
-    case WarmUp::Warmed: return "warmed";
+    case WarmUp::NotNeeded:
+      return "not-needed";
+    case WarmUp::Required:
+      return "required";
+    case WarmUp::Warming:
+      return "warming";
+    case WarmUp::Warmed:
+      return "warmed";
   }
   return "?";
 }
@@ -310,8 +314,7 @@ struct Simulator::Impl {
       received.push_back(text);
       f = faults;
       bool rebooting = config.silentWhileResetting && responder->state().resetting;
-      if (f.silent || rebooting ||
-          (!f.noAnswerTo.empty() && matchesSelector(f.noAnswerTo, text))) {
+      if (f.silent || rebooting || (!f.noAnswerTo.empty() && matchesSelector(f.noAnswerTo, text))) {
         reply.clear();
       } else if (!f.errorFor.empty() && matchesSelector(f.errorFor, text)) {
         reply = "ERROR\r\n";
@@ -335,7 +338,8 @@ struct Simulator::Impl {
     if (f.lowerCase) reply = lowerAscii(reply);
     if (f.splitPauseMs > 0 && reply.size() >= 2) {
       size_t firstLine = reply.find_first_of("\r\n");
-      size_t cut = std::max<size_t>(1, (firstLine == std::string::npos ? reply.size() : firstLine) / 2);
+      size_t cut =
+          std::max<size_t>(1, (firstLine == std::string::npos ? reply.size() : firstLine) / 2);
       writeOut(reply.substr(0, cut), f.paceLine);
       if (!pause(f.splitPauseMs)) return;
       writeOut(reply.substr(cut), f.paceLine);
@@ -391,8 +395,8 @@ struct Simulator::Impl {
         scheduledHangUpDone = true;
         hangUpNow();
       }
-      if (master < 0 && f.comeBackAfterMs >= 0 &&
-          hungUpAt != Clock::time_point{} && now >= hungUpAt + milliseconds(f.comeBackAfterMs)) {
+      if (master < 0 && f.comeBackAfterMs >= 0 && hungUpAt != Clock::time_point{} &&
+          now >= hungUpAt + milliseconds(f.comeBackAfterMs)) {
         hungUpAt = {};
         comeBackNow();
       }
@@ -412,7 +416,8 @@ struct Simulator::Impl {
             now >= std::max(lastGarbage, since) + milliseconds(f.garbageEveryMs)) {
           lastGarbage = now;
           std::string junk(std::uniform_int_distribution<int>(1, 16)(rng), '\0');
-          for (char& ch : junk) ch = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
+          for (char& ch : junk)
+            ch = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
           writeOut(junk, f.paceLine);
           logLine("-> (garbage) " + visible(junk));
         }
@@ -432,13 +437,16 @@ struct Simulator::Impl {
 
 Simulator::Simulator(Config config) : impl_(std::make_unique<Impl>(std::move(config))) {}
 
-Simulator::Simulator(const std::string& profile) : Simulator([&] {
-  Config c;
-  c.profile = profile;
-  return c;
-}()) {}
+Simulator::Simulator(const std::string& profile)
+    : Simulator([&] {
+        Config c;
+        c.profile = profile;
+        return c;
+      }()) {}
 
-Simulator::~Simulator() { stop(); }
+Simulator::~Simulator() {
+  stop();
+}
 
 std::vector<std::string> Simulator::profiles() {
   std::vector<std::string> names;
@@ -608,7 +616,9 @@ void Simulator::comeBack() {
   impl_->wake();
 }
 
-void Simulator::sendLine(const std::string& text) { sendRaw(text + "\r\n"); }
+void Simulator::sendLine(const std::string& text) {
+  sendRaw(text + "\r\n");
+}
 
 void Simulator::sendRaw(const std::string& bytes) {
   {
@@ -647,7 +657,8 @@ bool Simulator::waitForReceived(const std::string& selector, int count, int time
 std::string Simulator::controlHelp() {
   return "Control lines (stdin of qvlaser-sim, or Simulator::control):\n"
          "  state                      the state reply, laser on/off, warm-up, errors, warnings\n"
-         "  error [CODE...]            set the error list (none: clear it); switches the laser off\n"
+         "  error [CODE...]            set the error list (none: clear it); switches the laser "
+         "off\n"
          "  warning [CODE...]          set the warning list (none: clear it)\n"
          "  error-class 0|1            state digit reported while errors are set (default 1)\n"
          "  warmup required|done|none  need a warm-up / count as warmed up / need none\n"
@@ -758,8 +769,8 @@ std::string Simulator::control(const std::string& line) {
     auto sel = [](const std::string& s) { return s.empty() ? std::string("-") : s; };
     std::ostringstream o;
     o << "silent " << (f.silent ? "on" : "off") << ", no-answer " << sel(f.noAnswerTo)
-      << ", error-for " << sel(f.errorFor) << ", no-cr " << sel(f.noCarriageReturnFor)
-      << ", lower " << (f.lowerCase ? "on" : "off") << ", split " << f.splitPauseMs << ", double "
+      << ", error-for " << sel(f.errorFor) << ", no-cr " << sel(f.noCarriageReturnFor) << ", lower "
+      << (f.lowerCase ? "on" : "off") << ", split " << f.splitPauseMs << ", double "
       << (f.doubleReply ? "on" : "off") << ", unsolicited " << f.unsolicitedEveryMs << " \""
       << f.unsolicitedText << "\", garbage " << f.garbageEveryMs << ", latency " << f.latencyMs
       << ", pace " << (f.paceLine ? "on" : "off") << ", hangup-after " << f.hangUpAfterMs

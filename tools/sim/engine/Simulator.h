@@ -32,12 +32,12 @@ struct Faults {
   bool doubleReply = false;         // every reply shares its write with an unsolicited r60 reply
   int unsolicitedEveryMs = 0;       // > 0: the unsolicited line below at this period
   std::string unsolicitedText = "LASER_OFF";
-  int garbageEveryMs = 0;           // > 0: a burst of 1 to 16 random bytes at this period
-  int latencyMs = 0;                // pause before every reply
-  bool paceLine = false;            // output no faster than 57600 baud at 10 bits per byte
-  int hangUpAfterMs = -1;           // >= 0: close the pty and remove the link this long after start
-  int comeBackAfterMs = -1;         // >= 0: a new pty under the same link this long after a hang-up
-  unsigned seed = 1;                // for the random bytes
+  int garbageEveryMs = 0;    // > 0: a burst of 1 to 16 random bytes at this period
+  int latencyMs = 0;         // pause before every reply
+  bool paceLine = false;     // output no faster than 57600 baud at 10 bits per byte
+  int hangUpAfterMs = -1;    // >= 0: close the pty and remove the link this long after start
+  int comeBackAfterMs = -1;  // >= 0: a new pty under the same link this long after a hang-up
+  unsigned seed = 1;         // for the random bytes
 };
 
 enum class WarmUp { NotNeeded, Required, Warming, Warmed };
@@ -55,30 +55,30 @@ struct LaserState {
   std::array<double, 5> currentLimit{};  // ceiling of the maximum current, A
   std::array<double, 5> frequency{};     // trigger frequency, Hz
   std::array<Trigger, 5> trigger{};
-  int pulseCount = 1;       // pulse-picker division count
-  int pulseNumber = 1;      // pulses per shot
+  int pulseCount = 1;            // pulse-picker division count
+  int pulseNumber = 1;           // pulses per shot
   double regulatorLevel = 50.0;  // %
   bool regulatorOn = true;
   int freeTriggerMode = 0;
   int freeTriggerPPB = 1;
-  bool resetting = false;    // between a reset's "OK" and its "READY"
+  bool resetting = false;  // between a reset's "OK" and its "READY"
   bool passwordAccepted = false;
-  int saves = 0;             // settings saved (w98 101)
-  int resets = 0;            // resets answered (w99 101)
+  int saves = 0;   // settings saved (w98 101)
+  int resets = 0;  // resets answered (w99 101)
 };
 
 struct Config {
   std::string profile = "gen3-2branch";  // one of Simulator::profiles()
   Faults faults;
-  std::vector<int> errors;       // start with this error list
-  std::vector<int> warnings;     // start with this warning list
-  int errorClass = 1;            // state digit while errors are set (LaserState::errorClass)
-  bool warmUpRequired = false;   // start needing a warm-up (profiles may need one anyway)
-  int warmUpMs = 3000;           // how long a warm-up takes
-  int resetReadyMs = 1500;       // from a reset's "OK" to its "READY"
+  std::vector<int> errors;            // start with this error list
+  std::vector<int> warnings;          // start with this warning list
+  int errorClass = 1;                 // state digit while errors are set (LaserState::errorClass)
+  bool warmUpRequired = false;        // start needing a warm-up (profiles may need one anyway)
+  int warmUpMs = 3000;                // how long a warm-up takes
+  int resetReadyMs = 1500;            // from a reset's "OK" to its "READY"
   bool silentWhileResetting = false;  // between a reset's "OK" and its "READY", answer nothing
-  std::string password;          // the accepted service password; empty accepts any
-  bool verbose = false;          // log every exchange to stderr
+  std::string password;               // the accepted service password; empty accepts any
+  bool verbose = false;               // log every exchange to stderr
   std::function<void(const std::string&)> log;  // receives the same lines when set
 };
 
@@ -87,7 +87,7 @@ class Simulator {
   // Throws std::invalid_argument for an unknown profile.
   explicit Simulator(Config config = {});
   explicit Simulator(const std::string& profile);  // that profile, everything else default
-  ~Simulator();  // stop()
+  ~Simulator();                                    // stop()
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;
 
@@ -99,9 +99,9 @@ class Simulator {
   // An existing link is replaced only when it dangles or `replace` is set. False with
   // lastError() on failure.
   bool start(int port, const std::string& portsDir = {}, bool replace = false);
-  void stop();                  // closes the pty, removes the link if still ours; idempotent
-  bool running() const;         // between start and stop, also while hung up
-  bool online() const;          // the pty exists (false while hung up)
+  void stop();                   // closes the pty, removes the link if still ours; idempotent
+  bool running() const;          // between start and stop, also while hung up
+  bool online() const;           // the pty exists (false while hung up)
   std::string linkPath() const;  // <portsDir>/COM<port>
   std::string ptyPath() const;   // the current slave device; empty while hung up
   std::string lastError() const;
@@ -109,15 +109,15 @@ class Simulator {
   // State, read and changed while running (any thread).
   LaserState state() const;
   void modify(const std::function<void(LaserState&)>& change);
-  void setErrors(std::vector<int> codes);    // a non-empty list switches the laser off
+  void setErrors(std::vector<int> codes);  // a non-empty list switches the laser off
   void setWarnings(std::vector<int> codes);
-  void setWarmUpRequired(bool required);     // true: not warmed up, laser off
+  void setWarmUpRequired(bool required);  // true: not warmed up, laser off
   Faults faults() const;
   void setFaults(const Faults& faults);
-  void hangUp();    // close the pty and remove the link now
-  void comeBack();  // a new pty under the same link now
-  void sendLine(const std::string& text);   // unsolicited: text + "\r\n"
-  void sendRaw(const std::string& bytes);   // unsolicited bytes as they are
+  void hangUp();                           // close the pty and remove the link now
+  void comeBack();                         // a new pty under the same link now
+  void sendLine(const std::string& text);  // unsolicited: text + "\r\n"
+  void sendRaw(const std::string& bytes);  // unsolicited bytes as they are
 
   // The commands received so far, without their terminators, in order.
   std::vector<std::string> received() const;
