@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -161,6 +162,16 @@ TEST_F(MainWindow, UnwritableProgramFolderUsesTheFallbackFolder) {
   again.Create();
   EXPECT_EQ(again.StartUp().settingsRead, fallback);
   EXPECT_EQ(second.Options().PresetCurrents[2], "7");
+}
+
+TEST_F(MainWindow, ReadOnlyProgramFolderUsesTheFallbackFolder) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  const std::string ro = folder.file("ro");
+  ::mkdir(ro.c_str(), 0555);
+  auto main = create({}, ro);
+  EXPECT_EQ(main->SettingsFile().writePath, config.path() + "/QVLaserControl/QVLaserControlv4.ini");
+  EXPECT_TRUE(main->Destroy(0, 0));
+  ::chmod(ro.c_str(), 0755);
 }
 
 TEST_F(MainWindow, NoWritableFolderAtAllIsReportedAndLosesNothingElse) {
