@@ -146,7 +146,7 @@ TEST_F(ComPortTest, WritesTextAndReadsTheAnswerThroughTheRecord) {
 TEST_F(ComPortTest, CloseWakesBlockedReaderAndWriterThreads) {
   ASSERT_TRUE(port.Open());
   port.SetReadTotalTimeoutMultiplier(0);  // reads without a total limit block until data or close
-  std::atomic<int> woke{0};
+  std::atomic<int> woke{0}, started{0};
   auto blocked = [&](bool read) {
     TOverlapped ov;
     qv::Event never;
@@ -156,10 +156,12 @@ TEST_F(ComPortTest, CloseWakesBlockedReaderAndWriterThreads) {
     } else {
       port.WaitForInput(ov);
     }
+    started++;
     if (qv::waitForAny({&ov.event(), &never}, 20000) == 0) woke++;
   };
   std::thread reader(blocked, true), waiter(blocked, false);
-  qv::sleepMs(30);
+  ASSERT_TRUE(qv::test::waitUntil([&] { return started.load() == 2; }));
+  qv::sleepMs(10);
   EXPECT_TRUE(port.Close());
   EXPECT_TRUE(port.AbortEvent.isSet());
   reader.join();

@@ -186,12 +186,12 @@ TEST(CounterTest, FiresOncePerStartThreadHandlerFirst) {
 
 TEST(CounterTest, DeactivateCancelsADelayThatHasNotFired) {
   TCounter c;
-  c.SetInterval(200);
+  c.SetInterval(500);
   std::atomic<int> fired{0};
   c.OnTimerThd = [&](TObject*) { fired++; };
   c.Start();
   c.Deactivate();
-  pumpUntil([] { return false; }, 400);
+  pumpUntil([] { return false; }, 700);
   EXPECT_EQ(fired.load(), 0);
   c.Start();  // and a new Start runs again
   EXPECT_TRUE(pumpUntil([&] { return fired.load() == 1; }));
@@ -210,7 +210,7 @@ TEST(ThreadTimerTest, PeriodicOnTheMainThreadAndStopsWhenDisabled) {
   t.SetEnabled(true);
   EXPECT_TRUE(pumpUntil([&] { return fired >= 5; }));
   t.SetEnabled(false);
-  pumpUntil([] { return false; }, 30);  // a firing already handed over may still run
+  pumpUntil([] { return false; }, 200);  // a firing already under way may still arrive
   const int stoppedAt = fired;
   pumpUntil([] { return false; }, 100);
   EXPECT_EQ(fired, stoppedAt);
