@@ -277,8 +277,10 @@ struct Simulator::Impl {
     logLine("back on " + ptyPath);
   }
 
-  // Writes bytes to the line, paced when asked; drops what the line does not take within a second.
-  void writeOut(const std::string& bytes, bool pace) {
+  // Writes bytes to the line, paced when asked. What the line does not take within waitMs is
+  // dropped: a reply may wait for a slow reader, the laser's own chatter must not hold up the
+  // replies when nobody has the port open.
+  void writeOut(const std::string& bytes, bool pace, int waitMs = 1000) {
     if (master < 0 || bytes.empty()) return;
     size_t chunk = pace ? 1 : bytes.size();
     size_t done = 0;
@@ -296,13 +298,13 @@ struct Simulator::Impl {
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && errno != EAGAIN) return;
       pollfd p{master, POLLOUT, 0};
-      if (::poll(&p, 1, 1000) <= 0) return;  // nobody drains the line
+      if (::poll(&p, 1, waitMs) <= 0) return;  // nobody drains the line
     }
   }
 
-  void send(std::string bytes, const Faults& f) {
+  void send(std::string bytes, const Faults& f, int waitMs = 1000) {
     if (f.lowerCase) bytes = lowerAscii(bytes);
-    writeOut(bytes, f.paceLine);
+    writeOut(bytes, f.paceLine, waitMs);
   }
 
   void handleCommand(const std::string& text) {
@@ -410,7 +412,7 @@ struct Simulator::Impl {
         if (f.unsolicitedEveryMs > 0 && !f.silent &&
             now >= std::max(lastUnsolicited, since) + milliseconds(f.unsolicitedEveryMs)) {
           lastUnsolicited = now;
-          send(f.unsolicitedText + "\r\n", f);
+          send(f.unsolicitedText + "\r\n", f, 0);
         }
         if (f.garbageEveryMs > 0 && !f.silent &&
             now >= std::max(lastGarbage, since) + milliseconds(f.garbageEveryMs)) {
@@ -418,7 +420,7 @@ struct Simulator::Impl {
           std::string junk(std::uniform_int_distribution<int>(1, 16)(rng), '\0');
           for (char& ch : junk)
             ch = static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
-          writeOut(junk, f.paceLine);
+          writeOut(junk, f.paceLine, 0);
           logLine("-> (garbage) " + visible(junk));
         }
       }
