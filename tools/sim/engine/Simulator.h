@@ -3,7 +3,7 @@
 // and can be told to misbehave on the line (faults). Tests run it in-process on its own thread;
 // the qvlaser-sim program wraps it.
 //
-//   qv::sim::Simulator sim("gen3-picker");                    // or Simulator(Config{...})
+//   qv::sim::Simulator sim("gen3-picker");                    // or Simulator(config)
 //   ASSERT_TRUE(sim.start(3, tempDir)) << sim.lastError();   // tempDir/COM3 -> /dev/pts/N
 //   sim.setErrors({80});                                       // change state while running
 //   EXPECT_TRUE(sim.waitForReceived("r90", 1, 5000));          // what the console sent
@@ -36,14 +36,15 @@ struct Faults {
   int latencyMs = 0;         // pause before every reply
   bool paceLine = false;     // output no faster than 57600 baud at 10 bits per byte
   int hangUpAfterMs = -1;    // >= 0: close the pty and remove the link this long after start
-  int comeBackAfterMs = -1;  // >= 0: a new pty under the same link this long after a hang-up
+                             // (or after setFaults); once per start or setFaults
+  int comeBackAfterMs = -1;  // >= 0: a new pty under the same link this long after any hang-up
   unsigned seed = 1;         // for the random bytes
 };
 
 enum class WarmUp { NotNeeded, Required, Warming, Warmed };
 enum class Trigger { Internal, External, CW, HVOn };
 
-// What the laser holds. Arrays are indexed by branch 1..4 (index 0 unused), ovens by 1..3.
+// What the laser holds. Arrays are indexed by branch 1..4 (index 0 unused).
 struct LaserState {
   bool laserOn = false;
   WarmUp warmUp = WarmUp::NotNeeded;
