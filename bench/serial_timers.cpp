@@ -54,9 +54,10 @@ void counterDelay() {
     main.push_back(qv::counterMs(start, firedMain) - 10.0);
   }
   for (auto* v : {&thd, &main}) std::sort(v->begin(), v->end());
-  std::printf("TCounter 10 ms, %d starts: lateness in the timer thread median %.3f ms, worst %.3f ms; "
-              "on the main thread median %.3f ms, worst %.3f ms\n",
-              kRuns, thd[kRuns / 2], thd.back(), main[kRuns / 2], main.back());
+  std::printf(
+      "TCounter 10 ms, %d starts: lateness in the timer thread median %.3f ms, worst %.3f ms; "
+      "on the main thread median %.3f ms, worst %.3f ms\n",
+      kRuns, thd[kRuns / 2], thd.back(), main[kRuns / 2], main.back());
 }
 
 void threadTimerPeriod() {
@@ -78,9 +79,10 @@ void threadTimerPeriod() {
     sum += err;
   }
   double last = qv::counterMs(enabled, at[kPeriods - 1]) - 400.0 * kPeriods;
-  std::printf("TThreadTimer 400 ms, %d periods: firing error mean %.3f ms, worst %.3f ms, "
-              "after the 20th period %.3f ms (no drift means this stays near the mean)\n",
-              kPeriods, sum / kPeriods, worst, last);
+  std::printf(
+      "TThreadTimer 400 ms, %d periods: firing error mean %.3f ms, worst %.3f ms, "
+      "after the 20th period %.3f ms (no drift means this stays near the mean)\n",
+      kPeriods, sum / kPeriods, worst, last);
 }
 
 void cpuUse() {
@@ -99,8 +101,9 @@ void cpuUse() {
     const int64_t t0 = qv::counterNow();
     qv::sleepMs(2000);
     const double used = cpuMs() - c0;
-    std::printf("parked set (6 monitor threads, a counter, a disabled timer): %.3f ms CPU per second\n",
-                used / (qv::counterMs(t0, qv::counterNow()) / 1000.0));
+    std::printf(
+        "parked set (6 monitor threads, a counter, a disabled timer): %.3f ms CPU per second\n",
+        used / (qv::counterMs(t0, qv::counterNow()) / 1000.0));
     for (auto& t : threads) t->Shutdown();
   }
   {
@@ -113,9 +116,10 @@ void cpuUse() {
     const int64_t t0 = qv::counterNow();
     pumpFor(2000);
     const double used = cpuMs() - c0;
-    std::printf("running 10 ms counter (restarted from the main thread on every firing): "
-                "%.3f ms CPU per second\n",
-                used / (qv::counterMs(t0, qv::counterNow()) / 1000.0));
+    std::printf(
+        "running 10 ms counter (restarted from the main thread on every firing): "
+        "%.3f ms CPU per second\n",
+        used / (qv::counterMs(t0, qv::counterNow()) / 1000.0));
     counter.OnTimer = nullptr;
     counter.Deactivate();
   }

@@ -23,7 +23,8 @@ int numberAfterCom(const std::string& name) {
   errno = 0;
   char* end = nullptr;
   long v = std::strtol(rest.c_str(), &end, 10);
-  if (errno || *end || v < INT_MIN || v > INT_MAX || std::isspace(static_cast<unsigned char>(rest[0]))) {
+  if (errno || *end || v < INT_MIN || v > INT_MAX ||
+      std::isspace(static_cast<unsigned char>(rest[0]))) {
     return 0;
   }
   return static_cast<int>(v);
@@ -110,10 +111,16 @@ void ProbeSerialPorts(TSerialPortItems& Items, const std::string& CurrentPort,
     if (auto n = qv::parsePortName(item.Text)) path = qv::devicePathForPort(*n);
     qv::SerialDevice dev;
     switch (dev.open(path)) {
-      case qv::OpenError::None: break;
-      case qv::OpenError::NotExists: item.Text += " - Not exists"; continue;
-      case qv::OpenError::Busy: item.Text += " - Busy"; continue;
-      default: continue;  // no permission or another failure: plain name
+      case qv::OpenError::None:
+        break;
+      case qv::OpenError::NotExists:
+        item.Text += " - Not exists";
+        continue;
+      case qv::OpenError::Busy:
+        item.Text += " - Busy";
+        continue;
+      default:
+        continue;  // no permission or another failure: plain name
     }
     std::string reply;
     if (probeOpenPort(dev, reply)) {
@@ -127,7 +134,8 @@ void ProbeSerialPorts(TSerialPortItems& Items, const std::string& CurrentPort,
   }
 }
 
-bool ListSerialPortNames(TSerialPortItems& Items, const std::optional<std::vector<std::string>>& Names,
+bool ListSerialPortNames(TSerialPortItems& Items,
+                         const std::optional<std::vector<std::string>>& Names,
                          const std::string& CurrentPort, const std::string& CurrentLabel) {
   Items.clear();
   if (!Names) {

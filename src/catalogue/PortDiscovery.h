@@ -20,7 +20,8 @@ using TSerialPortItems = std::vector<TSerialPortItem>;
 bool ListSerialPorts(TSerialPortItems& Items, const std::string& CurrentPort,
                      const std::string& CurrentLabel);
 // The same from a given list of port names in the system's order (nothing: not readable).
-bool ListSerialPortNames(TSerialPortItems& Items, const std::optional<std::vector<std::string>>& Names,
+bool ListSerialPortNames(TSerialPortItems& Items,
+                         const std::optional<std::vector<std::string>>& Names,
                          const std::string& CurrentPort, const std::string& CurrentLabel);
 // Annotates every item in place (the current port by label, without opening it).
 void ProbeSerialPorts(TSerialPortItems& Items, const std::string& CurrentPort,

@@ -6,18 +6,25 @@ namespace {
 
 qv::StopBits toDevice(TStopBits s) {
   switch (s) {
-    case sb1: return qv::StopBits::One;
-    case sb1_5: return qv::StopBits::OneAndHalf;
-    case sb2: return qv::StopBits::Two;
+    case sb1:
+      return qv::StopBits::One;
+    case sb1_5:
+      return qv::StopBits::OneAndHalf;
+    case sb2:
+      return qv::StopBits::Two;
   }
   return qv::StopBits::One;
 }
 
 }  // namespace
 
-std::unique_ptr<TOverlapped> CreateOverlapped() { return std::make_unique<TOverlapped>(); }
+std::unique_ptr<TOverlapped> CreateOverlapped() {
+  return std::make_unique<TOverlapped>();
+}
 
-void FreeOverlapped(std::unique_ptr<TOverlapped>& ov) { ov.reset(); }
+void FreeOverlapped(std::unique_ptr<TOverlapped>& ov) {
+  ov.reset();
+}
 
 std::string OpenFailureHint(qv::OpenError e) {
   if (e == qv::OpenError::NoPermission) {
@@ -79,9 +86,13 @@ void TComPort::WriteText(const std::string& text, TOverlapped& ov) {
   if (Connected()) Write(text.data(), static_cast<uint32_t>(text.size()), ov);
 }
 
-void TComPort::ApplyTimeouts() { device_.setTimeouts(timeouts_); }
+void TComPort::ApplyTimeouts() {
+  device_.setTimeouts(timeouts_);
+}
 
-int TComPort::QueuedBytes() const { return Connected() ? device_.queuedInput() : -1; }
+int TComPort::QueuedBytes() const {
+  return Connected() ? device_.queuedInput() : -1;
+}
 
 void TComPort::WaitForInput(TOverlapped& ov) {
   if (Connected()) device_.startWaitInput(ov);
@@ -97,7 +108,9 @@ bool TComPort::GetOverlappedResult(TOverlapped& ov, uint32_t& bytes, bool wait) 
   return ov.status() == qv::IoStatus::Done;
 }
 
-bool TComPort::applyControlBlock() { return device_.applyLineSettings(dcb_); }
+bool TComPort::applyControlBlock() {
+  return device_.applyLineSettings(dcb_);
+}
 
 void TComPort::SetPort(TPort value) {
   if (value < qv::kMinPort || value > qv::kMaxPort || value == port_) return;
@@ -147,8 +160,12 @@ void TComPort::SetStopBits(TStopBits value) {
   }
 }
 
-void TComPort::SetInBufferSize(uint32_t value) { inBufferSize_ = value; }
-void TComPort::SetOutBufferSize(uint32_t value) { outBufferSize_ = value; }
+void TComPort::SetInBufferSize(uint32_t value) {
+  inBufferSize_ = value;
+}
+void TComPort::SetOutBufferSize(uint32_t value) {
+  outBufferSize_ = value;
+}
 
 void TComPort::SetReadIntervalTimeout(uint32_t value) {
   timeouts_.readInterval = value;

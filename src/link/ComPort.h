@@ -110,8 +110,9 @@ class TComPort : public TObject {
   TStopBits stopBits_ = sb1;
   uint32_t inBufferSize_ = 1024;
   uint32_t outBufferSize_ = 1024;
-  qv::SerialTimeouts timeouts_;  // read interval, read multiplier, read constant, write multiplier, write constant
-  qv::LineSettings dcb_;         // the port control block: the line settings last read or written
+  qv::SerialTimeouts
+      timeouts_;  // read interval, read multiplier, read constant, write multiplier, write constant
+  qv::LineSettings dcb_;  // the port control block: the line settings last read or written
   std::atomic<bool> connected_{false};
   qv::OpenError lastOpenError_ = qv::OpenError::None;
   std::string devicePath_;

@@ -186,7 +186,9 @@ void TMonitorThread::Shutdown() {
 
 TCounter::TCounter() = default;
 
-TCounter::~TCounter() { Shutdown(); }
+TCounter::~TCounter() {
+  Shutdown();
+}
 
 void TCounter::SetInterval(uint32_t v) {
   std::lock_guard lock(setMutex_);
@@ -233,7 +235,9 @@ void TCounter::Execute() {
 
 TThreadTimer::TThreadTimer() : period_(int64_t(1000) * qv::counterFrequency() / 1000) {}
 
-TThreadTimer::~TThreadTimer() { Shutdown(); }
+TThreadTimer::~TThreadTimer() {
+  Shutdown();
+}
 
 void TThreadTimer::SetInterval(uint32_t ms) {
   if (ms == interval_.load()) return;

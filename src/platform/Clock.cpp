@@ -11,7 +11,9 @@ int64_t counterNow() {
       .count();
 }
 
-int64_t counterFrequency() { return 1'000'000'000; }
+int64_t counterFrequency() {
+  return 1'000'000'000;
+}
 
 double counterMs(int64_t from, int64_t to) {
   return static_cast<double>(to - from) * 1000.0 / static_cast<double>(counterFrequency());

@@ -64,7 +64,9 @@ std::string publishPortsDirectory() {
   return env.empty() ? defaultPortsDirectory() : env;
 }
 
-std::string portName(int port) { return "COM" + std::to_string(port); }
+std::string portName(int port) {
+  return "COM" + std::to_string(port);
+}
 
 std::optional<int> parsePortName(const std::string& name) {
   if (name.size() < 4 || name.size() > 6) return std::nullopt;

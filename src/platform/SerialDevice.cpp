@@ -22,14 +22,18 @@ struct BaudEntry {
   speed_t code;
 };
 constexpr BaudEntry kBauds[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},         {150, B150},
-    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},       {1800, B1800},
-    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},     {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800},   {500000, B500000},
-    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1500000, B1500000}, {2000000, B2000000},
+    {50, B50},           {75, B75},         {110, B110},         {134, B134},
+    {150, B150},         {200, B200},       {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},     {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},   {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400}, {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600}, {1000000, B1000000}, {1500000, B1500000},
+    {2000000, B2000000},
 };
 
-int64_t msToTicks(uint64_t ms) { return static_cast<int64_t>(ms) * (counterFrequency() / 1000); }
+int64_t msToTicks(uint64_t ms) {
+  return static_cast<int64_t>(ms) * (counterFrequency() / 1000);
+}
 
 }  // namespace
 
@@ -54,11 +58,16 @@ OpenError openErrorFromErrno(int err) {
 
 const char* openErrorText(OpenError e) {
   switch (e) {
-    case OpenError::None: return "no error";
-    case OpenError::NotExists: return "not exists";
-    case OpenError::Busy: return "busy";
-    case OpenError::NoPermission: return "no permission";
-    case OpenError::Other: break;
+    case OpenError::None:
+      return "no error";
+    case OpenError::NotExists:
+      return "not exists";
+    case OpenError::Busy:
+      return "busy";
+    case OpenError::NoPermission:
+      return "no permission";
+    case OpenError::Other:
+      break;
   }
   return "failed";
 }
@@ -93,7 +102,9 @@ int SerialOperation::osError() const {
   return error_;
 }
 
-bool SerialOperation::waitDone(int timeoutMs) { return done_.wait(timeoutMs); }
+bool SerialOperation::waitDone(int timeoutMs) {
+  return done_.wait(timeoutMs);
+}
 
 void SerialOperation::complete(IoStatus s, uint32_t n, int err) {
   std::lock_guard lock(mutex_);
@@ -109,7 +120,9 @@ void SerialOperation::complete(IoStatus s, uint32_t n, int err) {
 
 SerialDevice::SerialDevice() = default;
 
-SerialDevice::~SerialDevice() { close(); }
+SerialDevice::~SerialDevice() {
+  close();
+}
 
 OpenError SerialDevice::open(const std::string& path) {
   if (isOpen()) return OpenError::None;
@@ -163,7 +176,9 @@ OpenError SerialDevice::open(const std::string& path) {
   return OpenError::None;
 }
 
-bool SerialDevice::isOpen() const { return fd_.load() >= 0; }
+bool SerialDevice::isOpen() const {
+  return fd_.load() >= 0;
+}
 
 bool SerialDevice::close() {
   if (!isOpen()) return true;
@@ -210,7 +225,8 @@ bool SerialDevice::applyLineSettings(const LineSettings& s) {
       found = true;
     }
   }
-  if (!found || s.byteSize < 5 || s.byteSize > 8 || s.stopBits == StopBits::OneAndHalf) return false;
+  if (!found || s.byteSize < 5 || s.byteSize > 8 || s.stopBits == StopBits::OneAndHalf)
+    return false;
   if (s.parity > Parity::Space) return false;
   ::cfsetispeed(&tio, code);
   ::cfsetospeed(&tio, code);
@@ -218,11 +234,20 @@ bool SerialDevice::applyLineSettings(const LineSettings& s) {
   tio.c_cflag |= s.byteSize == 5 ? CS5 : s.byteSize == 6 ? CS6 : s.byteSize == 7 ? CS7 : CS8;
   tio.c_cflag &= ~(PARENB | PARODD | CMSPAR | CSTOPB);
   switch (s.parity) {
-    case Parity::No: break;
-    case Parity::Odd: tio.c_cflag |= PARENB | PARODD; break;
-    case Parity::Even: tio.c_cflag |= PARENB; break;
-    case Parity::Mark: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case Parity::Space: tio.c_cflag |= PARENB | CMSPAR; break;
+    case Parity::No:
+      break;
+    case Parity::Odd:
+      tio.c_cflag |= PARENB | PARODD;
+      break;
+    case Parity::Even:
+      tio.c_cflag |= PARENB;
+      break;
+    case Parity::Mark:
+      tio.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case Parity::Space:
+      tio.c_cflag |= PARENB | CMSPAR;
+      break;
   }
   if (s.stopBits == StopBits::Two) tio.c_cflag |= CSTOPB;
   return ::tcsetattr(fd_, TCSANOW, &tio) == 0;
@@ -238,10 +263,18 @@ bool SerialDevice::readLineSettings(LineSettings& s) const {
     if (b.code == code) s.baudRate = b.rate;
   }
   switch (tio.c_cflag & CSIZE) {
-    case CS5: s.byteSize = 5; break;
-    case CS6: s.byteSize = 6; break;
-    case CS7: s.byteSize = 7; break;
-    default: s.byteSize = 8; break;
+    case CS5:
+      s.byteSize = 5;
+      break;
+    case CS6:
+      s.byteSize = 6;
+      break;
+    case CS7:
+      s.byteSize = 7;
+      break;
+    default:
+      s.byteSize = 8;
+      break;
   }
   if (!(tio.c_cflag & PARENB)) {
     s.parity = Parity::No;

@@ -77,7 +77,8 @@ class SerialOperation {
 
   Event event_{Event::Reset::Manual};
   Event done_{Event::Reset::Manual};  // private twin of event_ for waitDone
-  mutable std::mutex mutex_;  // guards status_, bytes_, error_, device_; held while a completion signals
+  mutable std::mutex
+      mutex_;  // guards status_, bytes_, error_, device_; held while a completion signals
   IoStatus status_ = IoStatus::Idle;
   uint32_t bytes_ = 0;
   int error_ = 0;

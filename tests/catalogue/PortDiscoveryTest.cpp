@@ -23,9 +23,9 @@ TEST(PortDiscoveryTest, NamesAreSortedByNumberAndFilteredToCom) {
   TSerialPortItems items{{"stale", 1}};
   std::vector<std::string> names{"COM10", "COM3", "ttyX", "COMX", "com4", "COM3"};
   EXPECT_TRUE(ListSerialPortNames(items, names, "no", ""));
-  EXPECT_EQ(texts(items), (std::vector<std::string>{"COMX - Not exists", "COM3 - Not exists",
-                                                    "COM3 - Not exists", "com4 - Not exists",
-                                                    "COM10 - Not exists"}));
+  EXPECT_EQ(texts(items),
+            (std::vector<std::string>{"COMX - Not exists", "COM3 - Not exists", "COM3 - Not exists",
+                                      "com4 - Not exists", "COM10 - Not exists"}));
   EXPECT_EQ(items[0].Number, 0);
   EXPECT_EQ(items[4].Number, 10);
 }
@@ -48,9 +48,15 @@ TEST(PortDiscoveryTest, ReadsTheSerialNumberOutOfAReply) {
     const char* reply;
     std::optional<int> serial;
   } cases[] = {
-      {"S/N: 1234\r", 1234}, {"S/N:7\r\n", 7},        {"X S/N: \t42 \r", 42},
-      {"S/N: 7", 7},         {"OK\r", std::nullopt},  {"S/N: abc\r", std::nullopt},
-      {"S/N: 12ab\r", std::nullopt}, {"S/N: \r", std::nullopt}, {"S/N: 99999999999\r", std::nullopt},
+      {"S/N: 1234\r", 1234},
+      {"S/N:7\r\n", 7},
+      {"X S/N: \t42 \r", 42},
+      {"S/N: 7", 7},
+      {"OK\r", std::nullopt},
+      {"S/N: abc\r", std::nullopt},
+      {"S/N: 12ab\r", std::nullopt},
+      {"S/N: \r", std::nullopt},
+      {"S/N: 99999999999\r", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseProbeSerial(c.reply), c.serial) << c.reply;
 }
@@ -101,8 +107,8 @@ TEST(PortDiscoveryTest, BusyMissingAndCurrentPortsAreNotProbed) {
   ASSERT_EQ(holder.open(qv::devicePathForPort(2)), qv::OpenError::None);
   TSerialPortItems items;
   ASSERT_TRUE(ListSerialPorts(items, "COM3", "SN0042 *"));
-  EXPECT_EQ(texts(items), (std::vector<std::string>{"COM2 - Busy", "COM3 - SN0042 *",
-                                                    "COM4 - Not exists"}));
+  EXPECT_EQ(texts(items),
+            (std::vector<std::string>{"COM2 - Busy", "COM3 - SN0042 *", "COM4 - Not exists"}));
   EXPECT_EQ(held.allReceived(), "");
   EXPECT_EQ(current.allReceived(), "");
   // Every port the probe opened is closed again.

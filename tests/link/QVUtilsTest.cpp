@@ -137,13 +137,12 @@ TEST(CounterTest, IntervalAndCheckIntervalRules) {
     int setCheckInterval;  // -1: leave
     uint32_t interval, checkInterval;
   } steps[] = {
-      {10, -1, 10, 1},   // short intervals look every millisecond
+      {10, -1, 10, 1},     // short intervals look every millisecond
       {100, -1, 100, 10},  // raised: a tenth of it
-      {10, -1, 10, 10},  // lowered: CheckInterval is not below the interval, so it stays
-      {-1, 0, 10, 10},   // 0 refused
-      {-1, 11, 10, 10},  // above Interval refused
-      {-1, 5, 10, 5},
-      {400, -1, 400, 40},
+      {10, -1, 10, 10},    // lowered: CheckInterval is not below the interval, so it stays
+      {-1, 0, 10, 10},     // 0 refused
+      {-1, 11, 10, 10},    // above Interval refused
+      {-1, 5, 10, 5},     {400, -1, 400, 40},
   };
   for (const auto& s : steps) {
     if (s.setInterval >= 0) c.SetInterval(s.setInterval);
@@ -235,7 +234,7 @@ TEST(ThreadTimerTest, DeadlinesAdvanceByPeriodAndCatchUpAfterASlowHandler) {
   int behind = 0;
   for (size_t i = 1; i < firings.size(); ++i) {
     EXPECT_EQ(firings[i].due - firings[i - 1].due, period) << i;  // no drift
-    if (firings[i].now > firings[i].due + period) behind++;  // fired while a period late
+    if (firings[i].now > firings[i].due + period) behind++;       // fired while a period late
   }
   EXPECT_GE(behind, 2);  // back to back after the slow handler
 }

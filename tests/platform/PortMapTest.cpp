@@ -14,9 +14,15 @@ TEST(PortMapTest, ParsesPortNames) {
   struct Case {
     const char* name;
     std::optional<int> port;
-  } cases[] = {{"COM1", 1}, {"com12", 12}, {"COM256", 256}, {"COM257", std::nullopt},
-               {"COM0", std::nullopt}, {"COM01", std::nullopt}, {"COMX", std::nullopt},
-               {"COM", std::nullopt}, {"TTY1", std::nullopt}};
+  } cases[] = {{"COM1", 1},
+               {"com12", 12},
+               {"COM256", 256},
+               {"COM257", std::nullopt},
+               {"COM0", std::nullopt},
+               {"COM01", std::nullopt},
+               {"COMX", std::nullopt},
+               {"COM", std::nullopt},
+               {"TTY1", std::nullopt}};
   for (const auto& c : cases) EXPECT_EQ(parsePortName(c.name), c.port) << c.name;
 }
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <atomic>
+#include <cerrno>
 #include <thread>
 
 #include "platform/Clock.h"
@@ -17,9 +17,9 @@ TEST(SerialDeviceTest, OpenErrorsAreKeptApart) {
   struct Case {
     int err;
     OpenError kind;
-  } cases[] = {{ENOENT, OpenError::NotExists}, {ENODEV, OpenError::NotExists},
-               {ENXIO, OpenError::NotExists},  {EBUSY, OpenError::Busy},
-               {EWOULDBLOCK, OpenError::Busy}, {EACCES, OpenError::NoPermission},
+  } cases[] = {{ENOENT, OpenError::NotExists},   {ENODEV, OpenError::NotExists},
+               {ENXIO, OpenError::NotExists},    {EBUSY, OpenError::Busy},
+               {EWOULDBLOCK, OpenError::Busy},   {EACCES, OpenError::NoPermission},
                {EPERM, OpenError::NoPermission}, {EIO, OpenError::Other},
                {EINVAL, OpenError::Other}};
   for (const auto& c : cases) EXPECT_EQ(openErrorFromErrno(c.err), c.kind) << c.err;

@@ -18,7 +18,9 @@
 namespace qv::test {
 
 namespace {
-int64_t msFromNow(int ms) { return counterNow() + int64_t(ms) * counterFrequency() / 1000; }
+int64_t msFromNow(int ms) {
+  return counterNow() + int64_t(ms) * counterFrequency() / 1000;
+}
 }  // namespace
 
 PtyPeer::PtyPeer() {
@@ -73,7 +75,9 @@ void PtyPeer::wake() {
   (void)!::write(wakeFd_, &one, sizeof one);
 }
 
-void PtyPeer::send(const std::string& bytes) { sendAfter(0, bytes); }
+void PtyPeer::send(const std::string& bytes) {
+  sendAfter(0, bytes);
+}
 
 void PtyPeer::sendAfter(int delayMs, const std::string& bytes) {
   {
@@ -199,7 +203,9 @@ void PtyPeer::run() {
     pollfd pfd[2] = {{wakeFd_, POLLIN, 0}, {master_, POLLIN, 0}};
     nfds_t n = master_ >= 0 ? 2 : 1;
     int timeout = -1;
-    if (next) timeout = static_cast<int>(std::max<int64_t>(0, (next - counterNow()) * 1000 / counterFrequency()) + 1);
+    if (next)
+      timeout = static_cast<int>(
+          std::max<int64_t>(0, (next - counterNow()) * 1000 / counterFrequency()) + 1);
     lock.unlock();
     int rc = ::poll(pfd, n, timeout);
     lock.lock();

@@ -80,8 +80,8 @@ class PtyPeer {
   mutable std::mutex mutex_;  // guards everything below
   std::condition_variable changed_;
   std::string received_;
-  size_t consumed_ = 0;    // offset of the first byte not yet consumed by expectLine/readWritten
-  size_t lineScan_ = 0;    // offset up to which responders have seen lines
+  size_t consumed_ = 0;  // offset of the first byte not yet consumed by expectLine/readWritten
+  size_t lineScan_ = 0;  // offset up to which responders have seen lines
   size_t lines_ = 0;
   std::vector<Responder> responders_;
   std::vector<int> responderDelays_;

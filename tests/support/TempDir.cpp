@@ -24,7 +24,9 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
+std::string TempDir::file(const std::string& name) const {
+  return path_ + "/" + name;
+}
 
 namespace {
 void saveEnv(const char* name, bool& had, std::string& value) {
@@ -58,7 +60,9 @@ void PortsDir::link(int port, const std::string& target) {
   std::filesystem::create_symlink(target, dir_.file(portName(port)));
 }
 
-void PortsDir::linkDangling(int port) { link(port, dir_.file("missing-device-" + std::to_string(port))); }
+void PortsDir::linkDangling(int port) {
+  link(port, dir_.file("missing-device-" + std::to_string(port)));
+}
 
 void PortsDir::unlink(int port) {
   std::error_code ec;
