@@ -48,7 +48,7 @@ TEST_P(SampleRule, OneValueOrNone) {
   const Case& c = GetParam();
   const auto samples = qv::makeParamSamples(sampleValues(), c.command, c.sub, c.cmdStr, 12345);
   if (!c.code) {
-    EXPECT_TRUE(samples.empty()) << static_cast<int>(c.command);
+    EXPECT_TRUE(samples.empty()) << LaserCommandName(c.command);
     return;
   }
   ASSERT_EQ(samples.size(), 1u);
@@ -91,7 +91,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{lcReadOvenTemperature, 0, "r31", std::nullopt, 0},
         Case{lcReadOvenHeatingValue, 4, "r34", std::nullopt, 0},
         // A text without a code makes no sample.
-        Case{lcReadPower, 0, "rx", std::nullopt, 0}));
+        Case{lcReadPower, 0, "rx", std::nullopt, 0}),
+    [](const ::testing::TestParamInfo<Case>& info) {
+      return std::string(LaserCommandName(info.param.command)) + "_" +
+             std::to_string(info.param.sub) + "_" + std::to_string(info.index);
+    });
 
 TEST(SampleRule, FreeTriggerModeGivesBackTheNumberSent) {
   auto v = sampleValues();
