@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int kProbeReadMs = 50;
 constexpr int kWriteWaitMs = 1000;
 constexpr int kReadWaitMs = 100;
 constexpr uint32_t kReadChunk = 10;
@@ -39,7 +38,7 @@ bool startsWithCom(const std::string& name) {
 }
 
 // Probes one port that opened; returns the reply text and whether a whole line came.
-bool probeOpenPort(qv::SerialDevice& dev, std::string& reply) {
+bool probeOpenPort(qv::SerialDevice& dev, std::string& reply, int readDeadlineMs) {
   qv::SerialTimeouts t;
   t.readInterval = 1;
   t.readMultiplier = 1;
@@ -63,14 +62,16 @@ bool probeOpenPort(qv::SerialDevice& dev, std::string& reply) {
   op.event().reset();
 
   bool complete = false;
-  const int64_t deadline = qv::counterNow() + kProbeReadMs * qv::counterFrequency() / 1000;
+  const int64_t deadline =
+      qv::counterNow() + int64_t(readDeadlineMs) * qv::counterFrequency() / 1000;
   char buf[kReadChunk];
   do {
     dev.startRead(buf, kReadChunk, op);
     qv::sleepMs(1);
     (void)op.event().wait(kReadWaitMs);
     (void)op.waitDone(qv::kInfinite);  // the read's total time-out ends it
-    if (op.status() != qv::IoStatus::Done || op.bytes() == 0) break;
+    // A read that timed out empty does not end the probe: the answer has until the deadline.
+    if (op.status() != qv::IoStatus::Done) break;
     reply.append(buf, op.bytes());
     complete = reply.find('\r') != std::string::npos;
     op.event().reset();
@@ -101,7 +102,7 @@ std::optional<int> ParseProbeSerial(const std::string& reply) {
 }
 
 void ProbeSerialPorts(TSerialPortItems& Items, const std::string& CurrentPort,
-                      const std::string& CurrentLabel) {
+                      const std::string& CurrentLabel, int ReadDeadlineMs) {
   for (auto& item : Items) {
     if (item.Text == CurrentPort) {
       item.Text += " - " + CurrentLabel;
@@ -123,7 +124,7 @@ void ProbeSerialPorts(TSerialPortItems& Items, const std::string& CurrentPort,
         continue;  // no permission or another failure: plain name
     }
     std::string reply;
-    if (probeOpenPort(dev, reply)) {
+    if (probeOpenPort(dev, reply, ReadDeadlineMs)) {
       if (auto sn = ParseProbeSerial(reply)) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, " - SN%.4d", *sn);

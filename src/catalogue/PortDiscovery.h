@@ -1,6 +1,7 @@
 // The serial ports the system knows, in port-number order, each marked with what a quick probe
 // found on it: the serial number of a laser that answered "r01", " - Busy", " - Not exists".
-// Runs on the main thread and blocks it (about 10..60 ms per answering or silent port).
+// Runs on the main thread and blocks it: an answering port takes a few ms, a silent one about
+// the 50 ms read deadline.
 #pragma once
 
 #include <optional>
@@ -23,9 +24,11 @@ bool ListSerialPorts(TSerialPortItems& Items, const std::string& CurrentPort,
 bool ListSerialPortNames(TSerialPortItems& Items,
                          const std::optional<std::vector<std::string>>& Names,
                          const std::string& CurrentPort, const std::string& CurrentLabel);
-// Annotates every item in place (the current port by label, without opening it).
+// Annotates every item in place (the current port by label, without opening it). A port gets
+// ReadDeadlineMs after its "r01" to answer with a whole line.
+constexpr int kProbeReadDeadlineMs = 50;
 void ProbeSerialPorts(TSerialPortItems& Items, const std::string& CurrentPort,
-                      const std::string& CurrentLabel);
+                      const std::string& CurrentLabel, int ReadDeadlineMs = kProbeReadDeadlineMs);
 
 // The serial number in a probe reply: the text after "S/N:" up to the next carriage return,
 // trimmed of blanks and control characters, as a decimal integer; nothing when the reply has no

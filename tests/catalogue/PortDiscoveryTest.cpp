@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <thread>
 
 #include "platform/PortMap.h"
 #include "platform/SerialDevice.h"
+#include "support/Wait.h"
 #include "support/PtyPeer.h"
 #include "support/TempDir.h"
 
@@ -61,11 +63,14 @@ TEST(PortDiscoveryTest, ReadsTheSerialNumberOutOfAReply) {
   for (const auto& c : cases) EXPECT_EQ(ParseProbeSerial(c.reply), c.serial) << c.reply;
 }
 
-// What the probe writes a peer sees, and what each kind of answer makes of the item.
+// What the probe writes a peer sees, and what each kind of answer makes of the item. Cases where
+// an answer is expected give it a generous deadline, so that a slow machine does not decide them;
+// the probe still ends as soon as a whole line is in.
 struct ProbeCase {
   const char* name;
   const char* reply;  // nullptr: silent
   int delayMs;
+  int deadlineMs;
   const char* expected;
 };
 
@@ -77,25 +82,40 @@ TEST_P(ProbeTest, LabelsThePortByItsAnswer) {
   qv::test::PtyPeer peer;
   peer.linkAs(ports.path(), 3);
   if (c.reply) peer.respond("r01", c.reply, c.delayMs);
-  TSerialPortItems items;
-  ASSERT_TRUE(ListSerialPorts(items, "no", ""));
+  TSerialPortItems items{{"COM3", 3}};
+  ProbeSerialPorts(items, "no", "", c.deadlineMs);
   EXPECT_EQ(texts(items), std::vector<std::string>{c.expected});
-  EXPECT_EQ(items[0].Number, 3);
-  EXPECT_EQ(peer.allReceived(), "r01\r");
+  EXPECT_EQ(peer.readWritten(4), "r01\r");
   termios tio = peer.slaveTermios();
   EXPECT_EQ(cfgetospeed(&tio), B57600);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, ProbeTest,
-    ::testing::Values(ProbeCase{"SerialSeven", "S/N: 7\r", 0, "COM3 - SN0007"},
-                      ProbeCase{"SerialFourDigits", "S/N: 1234\r\n", 0, "COM3 - SN1234"},
-                      ProbeCase{"InTwoPieces", "S/N: 12", 0, "COM3"},  // no line end: incomplete
-                      ProbeCase{"OtherAnswer", "OK\r", 0, "COM3"},
-                      ProbeCase{"NotANumber", "S/N: A17\r", 0, "COM3"},
-                      ProbeCase{"TooLate", "S/N: 7\r", 300, "COM3"},
-                      ProbeCase{"Silent", nullptr, 0, "COM3"}),
+    ::testing::Values(ProbeCase{"SerialSeven", "S/N: 7\r", 0, 5000, "COM3 - SN0007"},
+                      ProbeCase{"SerialFourDigits", "S/N: 1234\r\n", 0, 5000, "COM3 - SN1234"},
+                      ProbeCase{"AfterAFewReads", "S/N: 42\r", 30, 5000, "COM3 - SN0042"},
+                      ProbeCase{"NoLineEnd", "S/N: 12", 0, kProbeReadDeadlineMs, "COM3"},
+                      ProbeCase{"OtherAnswer", "OK\r", 0, 5000, "COM3"},
+                      ProbeCase{"NotANumber", "S/N: A17\r", 0, 5000, "COM3"},
+                      ProbeCase{"TooLate", "S/N: 7\r", 300, kProbeReadDeadlineMs, "COM3"},
+                      ProbeCase{"Silent", nullptr, 0, kProbeReadDeadlineMs, "COM3"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PortDiscoveryTest, ListingProbesEveryListedPort) {
+  qv::test::PortsDir ports;
+  qv::test::PtyPeer a, b;
+  a.linkAs(ports.path(), 10);
+  b.linkAs(ports.path(), 9);
+  a.respond("r01", "S/N: 10\r");
+  b.respond("r01", "S/N: 9\r");
+  TSerialPortItems items;
+  ASSERT_TRUE(ListSerialPorts(items, "no", ""));
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].Number, 9);
+  EXPECT_EQ(a.readWritten(4), "r01\r");
+  EXPECT_EQ(b.readWritten(4), "r01\r");
+}
 
 TEST(PortDiscoveryTest, BusyMissingAndCurrentPortsAreNotProbed) {
   qv::test::PortsDir ports;
@@ -128,6 +148,7 @@ TEST(PortDiscoveryTest, APeerThatHangsUpMidProbeLeavesThePlainName) {
   vanish.join();
   EXPECT_EQ(texts(items), std::vector<std::string>{"COM6"});
   // Once the line is gone for good, its link dangles.
+  ASSERT_TRUE(qv::test::waitUntil([&] { return !std::filesystem::exists(peer.slavePath()); }));
   ProbeSerialPorts(items, "no", "");
   EXPECT_EQ(texts(items), std::vector<std::string>{"COM6 - Not exists"});
 }

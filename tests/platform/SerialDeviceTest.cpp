@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "platform/Clock.h"
-#include "support/MainLoop.h"
+#include "support/Wait.h"
 #include "support/PtyPeer.h"
 
 namespace qv {

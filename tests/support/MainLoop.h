@@ -1,10 +1,11 @@
-// Waiting for conditions in tests: with or without running the main thread's queued hand-overs.
+// Waiting for conditions in tests while the main thread runs the queued hand-overs.
 #pragma once
 
 #include <functional>
 
 #include "link/QVUtils.h"
 #include "platform/Clock.h"
+#include "support/Wait.h"
 
 namespace qv::test {
 
@@ -14,16 +15,6 @@ inline bool pumpUntil(const std::function<bool()>& pred, int timeoutMs = 5000) {
   while (!pred()) {
     if (counterNow() >= end) return pred();
     CheckSynchronize(2);
-  }
-  return true;
-}
-
-// Polls pred() every millisecond until it holds or timeoutMs passed; returns pred().
-inline bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 5000) {
-  const int64_t end = counterNow() + int64_t(timeoutMs) * counterFrequency() / 1000;
-  while (!pred()) {
-    if (counterNow() >= end) return pred();
-    sleepMs(1);
   }
   return true;
 }
