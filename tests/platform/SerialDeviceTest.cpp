@@ -45,9 +45,11 @@ class SerialReadTest : public ::testing::Test {
 };
 
 TEST_F(SerialReadTest, ReadEndsWhenTheLineGoesQuietAndOnItsTotalTimeout) {
-  // Default time-outs: 1 ms interval, 1 ms per byte. A burst comes back as one chunk.
-  dev.startRead(buf, sizeof buf, op);
+  // Default time-outs: 1 ms interval, 1 ms per byte. A burst comes back as one chunk, ended by
+  // the quiet line rather than by the byte count.
   peer.send("S/N: 7\r");
+  ASSERT_TRUE(test::waitUntil([&] { return dev.queuedInput() == 7; }));
+  dev.startRead(buf, sizeof buf, op);
   ASSERT_TRUE(op.waitDone(5000));
   EXPECT_EQ(op.status(), IoStatus::Done);
   EXPECT_EQ(std::string(buf, op.bytes()), "S/N: 7\r");
