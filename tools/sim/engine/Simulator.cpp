@@ -404,7 +404,10 @@ struct Simulator::Impl {
       }
 
       if (master >= 0) {
-        for (const std::string& bytes : out) send(bytes, f);
+        for (const std::string& bytes : out) {
+          send(bytes, f);
+          logLine("-> (asked for) " + visible(bytes));
+        }
         if (!due.empty() && !f.silent) {
           send(due, f);
           logLine("-> " + visible(due));
@@ -413,6 +416,7 @@ struct Simulator::Impl {
             now >= std::max(lastUnsolicited, since) + milliseconds(f.unsolicitedEveryMs)) {
           lastUnsolicited = now;
           send(f.unsolicitedText + "\r\n", f, 0);
+          logLine("-> (unsolicited) " + visible(f.unsolicitedText + "\r\n"));
         }
         if (f.garbageEveryMs > 0 && !f.silent &&
             now >= std::max(lastGarbage, since) + milliseconds(f.garbageEveryMs)) {
