@@ -54,7 +54,9 @@ class TPoolTimer : public TCounter {
 
 TBkgrndPool::TBkgrndPool(TLaser& laser) : Laser_(laser), Timer_(std::make_unique<TPoolTimer>()) {
   Timer_->SetInterval(10);
-  Timer_->OnTimer = [this](TObject*) { Tick(); };
+  // Tick touches only the locked list and the locked command queue, so it runs in the timer's
+  // own thread: a background read costs no hand-over to the main thread.
+  Timer_->OnTimerThd = [this](TObject*) { Tick(); };
 }
 
 TBkgrndPool::~TBkgrndPool() {

@@ -89,6 +89,8 @@ bool TLaser::Disconnect() {
     {
       std::lock_guard lk(ReceiveLock_);
       ReceivedText_.clear();
+      ReceivedChunks_.clear();
+      ReceivedChunkBytes_ = 0;
     }
     for (auto& r : ProtectionPulseRange_) r = 0;
     for (auto& row : ProtectionCurrentLimit_)

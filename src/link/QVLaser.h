@@ -128,7 +128,7 @@ class TBkgrndPool {
   // The next item: round-robin, with a requested error-code (then warning-code) read inserted
   // before item 1. Caller holds the write lock.
   TLaserCommandItem Next();
-  // Timer handler (main thread): queue one read, ahead of a pending WAIT if there is one.
+  // Timer handler (timer thread): queue one read, ahead of a pending WAIT if there is one.
   void Tick();
 
   // Items as currently listed (for tests and the console's display).
@@ -136,7 +136,7 @@ class TBkgrndPool {
 
  private:
   TLaser& Laser_;
-  std::unique_ptr<TCounter> Timer_;  // one-shot 10 ms delay; OnTimer = Tick
+  std::unique_ptr<TCounter> Timer_;  // one-shot 10 ms delay; OnTimerThd = Tick
   std::atomic<bool> Enabled_{true};
   std::atomic<bool> ErrorCodeRequested_{false};
   std::atomic<bool> WarningCodeRequested_{false};
@@ -446,8 +446,11 @@ class TLaser : public TComPort {
   std::atomic<std::uint64_t> CurrentSeq_{0};   // exchange of the sent head; 0: none
   std::atomic<std::uint64_t> AnsweredSeq_{0};  // last exchange that got its answer
   std::atomic<std::uint64_t> FailedSeq_{0};    // last exchange answered "ERROR"
-  mutable std::mutex ReceiveLock_;  // guards ReceivedText_ (the reader appends, the parser cuts)
+  mutable std::mutex ReceiveLock_;  // guards ReceivedText_ and ReceivedChunks_
   std::string ReceivedText_;        // received, upper-cased, not yet consumed
+  // Raw reads not yet raised as OnReceive; the parser raises them before the answers they carry.
+  std::vector<std::string> ReceivedChunks_;
+  std::size_t ReceivedChunkBytes_ = 0;
   mutable std::mutex CountersLock_;  // guards CommandErrors_, VariousCommandErrors_, FailedCommands_
   std::uint8_t CommandErrors_ = 0;
   std::uint8_t VariousCommandErrors_ = 0;

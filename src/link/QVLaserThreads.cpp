@@ -190,6 +190,10 @@ void TInputMonitor::Append(const char* bytes, std::uint32_t count) {
                                  ? TLaser::kMaxReceived - Laser.ReceivedText_.size()
                                  : 0;
     Laser.ReceivedText_.append(upper, 0, std::min<std::size_t>(room, upper.size()));
+    if (Laser.ReceivedChunkBytes_ < TLaser::kMaxReceived) {
+      Laser.ReceivedChunks_.emplace_back(bytes, count);
+      Laser.ReceivedChunkBytes_ += count;
+    }
   }
   Laser.ReceiveEvent.set();
   Laser.Parser_->Activate();
@@ -234,13 +238,8 @@ void TInputMonitor::Execute() {
     if (!L.Connected()) continue;
     if (qv::waitForAny({&ov->event(), &L.InputWakeEvent}, kLook) != 0) continue;
     std::uint32_t got = 0;
-    if (L.GetOverlappedResult(*ov, got, false) && got > 0) {
-      Append(ReadBuf, got);
-      const std::string raw(ReadBuf, got);
-      L.Synced([&] {
-        if (L.OnReceive) L.OnReceive(L, raw);
-      });
-    }
+    // The parser raises OnReceive for this read, before it dispatches what the read carries.
+    if (L.GetOverlappedResult(*ov, got, false) && got > 0) Append(ReadBuf, got);
   }
 }
 
@@ -292,6 +291,24 @@ class TBufferMonitor::Lines {
   bool missing_ = false;
 };
 
+std::string TBufferMonitor::Snapshot() {
+  std::lock_guard lk(Laser.ReceiveLock_);
+  for (auto& c : Laser.ReceivedChunks_) Received_.push_back(std::move(c));
+  Laser.ReceivedChunks_.clear();
+  Laser.ReceivedChunkBytes_ = 0;
+  return Laser.ReceivedText_;
+}
+
+void TBufferMonitor::Hand(const std::function<void()>& fn) {
+  TLaser& L = Laser;
+  L.Synced([&] {
+    for (const auto& c : Received_)
+      if (L.OnReceive) L.OnReceive(L, c);
+    if (fn) fn();
+  });
+  Received_.clear();
+}
+
 bool TBufferMonitor::CompleteLineBuffered() {
   std::lock_guard lk(Laser.ReceiveLock_);
   return Laser.ReceivedText_.find('\r') != std::string::npos;
@@ -317,7 +334,7 @@ bool TBufferMonitor::MatchAnswer(const TCommandSyntax& entry, const TLaser::TPen
     }
     if (L.Connected() &&
         (pending || (entry.Command != lcReadCurrent && entry.Command != lcReadOvenHeatingValue)))
-      L.Synced([&] { L.DispatchAnswer(entry, captures); });
+      Hand([&] { L.DispatchAnswer(entry, captures); });
     if (pending) L.Answered(pending->Seq);
     L.ResetCommandErrors();
     return true;
@@ -326,7 +343,7 @@ bool TBufferMonitor::MatchAnswer(const TCommandSyntax& entry, const TLaser::TPen
     L.CountFailure(entry.Command, entry.SubID);
     if (L.Connected()) {
       const std::string cmdStr = pending->CmdStr;
-      L.Synced([&] {
+      Hand([&] {
         if (L.HandleFailure(entry, TFailureKind::ErrorAnswer, true) && L.OnCommandError)
           L.OnCommandError(L, entry.Command, entry.SubID, cmdStr);
       });
@@ -346,10 +363,7 @@ bool TBufferMonitor::ReadCodeList(bool errorList) {
   std::string snap;
   bool present = false;
   while (!present) {
-    {
-      std::lock_guard lk(L.ReceiveLock_);
-      snap = L.ReceivedText_;
-    }
+    snap = Snapshot();
     if (scanned > snap.size()) scanned = 0, state = S::Start;
     for (; scanned < snap.size() && !present; ++scanned) {
       switch (snap[scanned]) {
@@ -406,7 +420,7 @@ bool TBufferMonitor::ReadCodeList(bool errorList) {
   if (autoWarmUp) {
     // The laser was asked to switch on but needs its warm-up first: clear the error, give the
     // controller a moment, and start the warm-up.
-    L.Synced([&] {
+    Hand([&] {
       L.ClearError();
       L.QueueWait(50);
       L.WarmUp();
@@ -429,7 +443,7 @@ void TBufferMonitor::Execute() {
       const bool read = ReadCodeList(errorList);
       L.Answered(pending.Seq);
       if (read && L.Connected()) {
-        L.Synced([&] {
+        Hand([&] {
           if (errorList && L.OnLaserError) L.OnLaserError(&L);
           if (!errorList && L.OnLaserWarning) L.OnLaserWarning(&L);
           if (L.OnLaserParam)
@@ -439,10 +453,7 @@ void TBufferMonitor::Execute() {
       continue;
     }
 
-    Lines lines([&L] {
-      std::lock_guard lk(L.ReceiveLock_);
-      return L.ReceivedText_;
-    });
+    Lines lines([this] { return Snapshot(); });
     if (!lines.has(1)) {
       CapPartialLine();
       Deactivate();
@@ -451,7 +462,7 @@ void TBufferMonitor::Execute() {
       std::size_t consume = lines.end(1);
       bool done = false;
       if (L.Reseting_ && lines.text().compare(0, 6, "READY\r") == 0) {
-        L.Synced([&] { L.ResetFinished(); });
+        Hand([&] { L.ResetFinished(); });
         done = true;
       }
       if (!done && pending.Valid && pending.Entry && lines.has(pending.Entry->LineCount)) {
@@ -476,6 +487,7 @@ void TBufferMonitor::Execute() {
       std::lock_guard lk(L.ReceiveLock_);
       L.ReceivedText_.erase(0, std::min(consume, L.ReceivedText_.size()));
     }
+    if (!Received_.empty()) Hand(nullptr);  // reads that carried no answer
     if (!Terminated()) WaitUntilActive();
   }
 }

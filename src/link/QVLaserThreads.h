@@ -77,6 +77,12 @@ class TBufferMonitor : public TLaserMonitorThread {
   bool ReadCodeList(bool errorList);
   bool CompleteLineBuffered();
   void CapPartialLine();
+  // A copy of the receive text; the raw reads it contains move to Received_.
+  std::string Snapshot();
+  // Runs fn on the main thread after raising OnReceive for the reads collected so far.
+  void Hand(const std::function<void()>& fn);
+
+  std::vector<std::string> Received_;  // parser thread (and the main thread inside Hand)
 };
 
 // One-shot timer for the WAIT delay, error clearing and reset. Start cuts a running delay short

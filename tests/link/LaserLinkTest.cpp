@@ -149,6 +149,24 @@ TEST_F(LaserLink, BareLineFeedKeepsTheParserWaiting) {
   EXPECT_TRUE(pumpUntilSeen("current 1 12.50"));
 }
 
+TEST_F(LaserLink, ReadsAreReportedRawBeforeTheAnswersTheyCarry) {
+  connectIdentified();
+  std::string raw;
+  laser->OnReceive = [&](TLaser&, const std::string& b) {
+    raw += b;
+    log("receive");
+  };
+  events.clear();
+  laser->ReadStatus();
+  ASSERT_EQ(line(), "r60");
+  peer.send("laser_on\r\n");
+  ASSERT_TRUE(pumpUntilSeen("on"));
+  EXPECT_EQ(raw, "laser_on\r\n");
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.front(), "receive");
+  EXPECT_EQ(sent.back(), "r60");
+}
+
 TEST_F(LaserLink, UnsolicitedCurrentAnswerChangesNothing) {
   connectIdentified();
   laser->ReadStatus();
