@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 
 #include "console/ConsoleTexts.h"
 #include "engine/Simulator.h"
@@ -405,9 +404,14 @@ TEST_F(ConsoleTest, RecordingStatesAndFile) {
   EXPECT_TRUE(console_->Display().recordingLampVisible);
   ASSERT_TRUE(pump([&] { return console_->RecordingState() == 0; }));
   EXPECT_FALSE(console_->Display().recordingLampVisible);
-  EXPECT_TRUE(std::regex_match(view_.proposedFile,
-                               std::regex(R"(SN1234_\d{4}-\d\d-\d\d_\d{6}_LT\.qlp)")))
-      << view_.proposedFile;
+  // SN1234_yyyy-mm-dd_hhnnss_LT.qlp
+  const std::string& name = view_.proposedFile;
+  const std::string shape = "SN1234_dddd-dd-dd_dddddd_LT.qlp";
+  ASSERT_EQ(name.size(), shape.size()) << name;
+  for (size_t i = 0; i < shape.size(); ++i) {
+    if (shape[i] == 'd') EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(name[i]))) << name;
+    else EXPECT_EQ(name[i], shape[i]) << name;
+  }
 
   view_.recordingFile = file;
   console_->RecordParamClick();

@@ -186,14 +186,9 @@ void Session::hookLaser() {
 
   // Events the console leaves to others.
   l.OnFirmwareVersion = [this](TLaser&, TFirmwareVersion) { firmwareRead = true; };
-  l.OnClearedError = [this](TObject*) {
-    ++clearedError;
-    emit({{"event", "OnClearedError"}});
-  };
-  chain(l.OnReseted, [this](TObject*) {
-    ++reseted;
-    emit({{"event", "OnReseted"}});
-  });
+  // Seen, not printed: they are the laser's events, not the console's.
+  l.OnClearedError = [this](TObject*) { ++clearedError; };
+  chain(l.OnReseted, [this](TObject*) { ++reseted; });
   chain(l.OnMaxCurrent, [this](TLaser&, uint8_t b, double) {
     if (b < 8) maxCurrentSeen_[b] = true;
   });

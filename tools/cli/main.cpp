@@ -117,7 +117,6 @@ int cmdSet(const Globals& g, const SetRequest& r) {
   Session s(portOf(g), out);
   const int rc = s.identify(g.timeoutMs);
   if (rc != kOk) return rc;
-  out.line(s.identity());
   s.streamEvents();
   TQVLaserControl& c = s.console();
   // The warm-up rule of the Laser On button needs the status; the background poll brings it.
