@@ -61,6 +61,12 @@ bool TLaser::Open() {
   return ok;
 }
 
+bool TLaser::Close() {
+  const bool closed = TComPort::Close();
+  if (closed) AbandonQueue();
+  return closed;
+}
+
 bool TLaser::Connect() {
   const bool ok = Open();
   if (ok) {

@@ -166,6 +166,8 @@ class TLaser : public TComPort {
 
   // --- Connection and identity ---------------------------------------------------------------
   bool Open() override;  // raises OnConnect (reader running) or OnConnectFail
+  // Also drops the commands queued for the port that closed (a port change reopens at once).
+  bool Close() override;
   bool Connect();        // Open, then read the serial number with the connecting flag set
   bool Disconnect();     // Close (OnDisconnect) and restore every unknown value
   void ResetIdentity();

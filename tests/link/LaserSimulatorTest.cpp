@@ -118,7 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
              TBranchMask::Of({1}), false, false},
         Kind{"gen3-4branch", 3, 1234, TBranchMask::Of({1, 2, 3, 4}), TBranchMask::Of({1, 2}),
              TBranchMask::Of({1}), false, false},
+        Kind{"gen3-warmup", 3, 1234, TBranchMask::Of({1, 2}), TBranchMask::Of({1, 2}),
+             TBranchMask::Of({1}), false, false},
         Kind{"gen2", 2, 0, kNone, kNone, kNone, false, false},
+        Kind{"gen2-2freq", 2, 0, kNone, kNone, kNone, false, false},
         Kind{"nohead", 3, 0, kNone, kNone, kNone, false, false}),
     [](const auto& info) {
       std::string n = info.param.profile;
