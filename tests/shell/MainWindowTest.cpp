@@ -98,8 +98,9 @@ TEST_F(MainWindow, CommandLineWinsAndUnknownEntriesSurvive) {
             "; kept comment\n[Laser]\nPort=3\nSeederFrequency=19000000\nExtra=x\n"
             "[WindowPosition]\nLeft=10\nTop=20\n[Automation]\nAutoDetect=0\nDetectInterval=abc\n"
             "[HotKeys]\nSetInternal=16465\nLaserOn=99999999\n[PresetCurrents]\n3= 12.5 \n[Custom]\nA=1\n");
-  auto main = create({"/port:7", "-LEFT:-20", "-TOP:x"});
+  auto main = create({"/port:7", "-LEFT:-20", "-TOP:x", "/MEMLEAKS"});
   const TStartUpRecord& r = main->StartUp();
+  EXPECT_TRUE(qv::leakReportEnabled());
   EXPECT_EQ(r.port, 7);
   EXPECT_EQ(console.Laser().Port(), 7);
   EXPECT_EQ(r.left, -20);
