@@ -26,10 +26,11 @@ class TPoolTimer : public TCounter {
  protected:
   void Execute() override {
     while (KeepRunning()) {
-      const std::int64_t due = Due();
       bool fire = false;
+      std::int64_t due = 0;
       while (!Terminated() && Active()) {
-        const std::int64_t left = Due() - qv::counterNow();
+        due = Due();
+        const std::int64_t left = due - qv::counterNow();
         if (left <= 0) {
           fire = true;
           break;

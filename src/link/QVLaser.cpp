@@ -44,6 +44,8 @@ void TLaser::Synced(const std::function<void()>& fn) {
 
 bool TLaser::Open() {
   if (Connected()) return true;
+  // A new connection starts with an empty queue (a WAIT queued while closed would stall it).
+  AbandonQueue();
   TNotifyEvent onConnect = std::move(OnConnect);
   OnConnect = nullptr;
   const bool ok = TComPort::Open();

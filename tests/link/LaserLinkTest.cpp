@@ -53,6 +53,12 @@ TEST_F(LaserLink, AHeadSerialOfZeroLeavesTheLaserConnecting) {
   EXPECT_TRUE(laser->Connecting());
 }
 
+TEST_F(LaserLink, WaitQueuedWhileClosedDoesNotDelayTheNextConnection) {
+  laser->BuildCommandCatalogue();
+  laser->QueueWait(60000);
+  connectIdentified();
+}
+
 TEST_F(LaserLink, PortThatCannotBeOpenedRaisesConnectFail) {
   laser->SetPort(9);  // no link in the ports folder
   EXPECT_FALSE(laser->Connect());
