@@ -287,7 +287,9 @@ int cmdExport(const Globals& g, const std::string& file, bool csv) {
   if (csv) {
     std::cout << "time_ms,offset_ms,code,value\n";
     for (const RecordedSample& s : contents.samples) {
-      std::cout << s.time << "," << s.params.TimeOffset << "," << s.params.Code << ",";
+      const int32_t offset = s.params.TimeOffset;
+      const int16_t code = s.params.Code;
+      std::cout << s.time << "," << offset << "," << code << ",";
       if (isCodeList(s.params.Code)) {
         std::string list;
         for (const auto& c : codeBytes(s.params)) list += (list.empty() ? "" : " ") + c.dump();
@@ -303,19 +305,22 @@ int cmdExport(const Globals& g, const std::string& file, bool csv) {
     const TParamFileHeader& h = contents.header;
     Json samples = Json::array();
     for (const RecordedSample& s : contents.samples) {
-      Json j = {{"time_ms", s.time}, {"offset_ms", s.params.TimeOffset}, {"code", s.params.Code}};
+      // The records are packed: copy their fields out before binding them.
+      const int32_t offset = s.params.TimeOffset;
+      const int16_t code = s.params.Code;
+      Json j = {{"time_ms", s.time}, {"offset_ms", offset}, {"code", code}};
       if (isCodeList(s.params.Code)) j["codes"] = codeBytes(s.params);
       else j["value"] = paramDouble(s.params.Value);
       samples.push_back(std::move(j));
     }
     Output out(true);
     out.value({{"header",
-                {{"head_serial", h.HeadSerial},
-                 {"laser_serial", h.LaserSerial},
-                 {"running_minutes", h.RunningMinutes},
-                 {"diode1_minutes", h.Diode1Minutes},
-                 {"diode2_minutes", h.Diode2Minutes},
-                 {"start_time_ms", h.StartTime}}},
+                {{"head_serial", uint16_t(h.HeadSerial)},
+                 {"laser_serial", uint16_t(h.LaserSerial)},
+                 {"running_minutes", uint32_t(h.RunningMinutes)},
+                 {"diode1_minutes", uint32_t(h.Diode1Minutes)},
+                 {"diode2_minutes", uint32_t(h.Diode2Minutes)},
+                 {"start_time_ms", int64_t(h.StartTime)}}},
                {"samples", std::move(samples)}});
     (void)g;
   }
