@@ -30,6 +30,23 @@ double cpuSeconds() {
          double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+// Context switches of every thread of this process so far.
+long contextSwitches() {
+  long total = 0;
+  for (const auto& t : std::filesystem::directory_iterator("/proc/self/task")) {
+    FILE* f = std::fopen((t.path() / "status").c_str(), "r");
+    if (!f) continue;
+    char line[256];
+    long v = 0;
+    while (std::fgets(line, sizeof line, f))
+      if (std::sscanf(line, "voluntary_ctxt_switches: %ld", &v) == 1 ||
+          std::sscanf(line, "nonvoluntary_ctxt_switches: %ld", &v) == 1)
+        total += v;
+    std::fclose(f);
+  }
+  return total;
+}
+
 double now() { return double(qv::counterNow()) / double(qv::counterFrequency()); }
 
 template <typename Pred>
@@ -96,16 +113,21 @@ int main(int argc, char** argv) {
     pump([&] { return states > 5; }, 5);
 
     const long s0 = states;
+    const long x0 = contextSwitches();
     const double c0 = cpuSeconds(), t0 = now();
     pump([] { return false; }, seconds);
     const double t1 = now(), c1 = cpuSeconds();
+    const long x1 = contextSwitches();
     const double rate = double(states - s0) / (t1 - t0);
     std::printf("3. background reads while idle (one state read in the list), %.0f s\n", seconds);
     std::printf("   %.1f reads/s; floor of the 10 ms feeding delay: 100/s -> fraction %.3f\n", rate,
                 rate / 100.0);
     std::printf("   mean cycle %.2f ms (10 ms delay + exchange)\n", 1000.0 / rate);
     std::printf("4. CPU time of this process per second of wall time\n");
-    std::printf("   connected and polling: %.2f %% of one core\n", 100.0 * (c1 - c0) / (t1 - t0));
+    std::printf("   connected and polling: %.2f %% of one core (%.1f us and %.1f thread switches "
+                "per read)\n",
+                100.0 * (c1 - c0) / (t1 - t0), 1e6 * (c1 - c0) / double(states - s0),
+                double(x1 - x0) / double(states - s0));
     laser.SetBkQueryEnabled(false);
     pump([] { return false; }, 0.2);
     std::printf("   connected, polling off: %.2f %% of one core\n",
