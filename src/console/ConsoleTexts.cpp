@@ -1,5 +1,6 @@
 #include "console/ConsoleTexts.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -229,4 +230,54 @@ std::vector<std::string> SplitCommandList(const std::string& text) {
     start = bar + 1;
   }
   return parts;
+}
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+void insertAtCaret(TEditField& f, char c) {
+  const size_t start = std::min(f.selStart, f.text.size());
+  f.text.erase(start, f.selLength);
+  f.text.insert(start, 1, c);
+  f.selStart = start + 1;
+  f.selLength = 0;
+}
+
+}  // namespace
+
+TKeyOutcome FrequencyKeyPress(TEditField& f, char key) {
+  switch (key) {
+    case 3: case 8: case 22: case 24: case 26:
+      return {true, false};  // copy, backspace, paste, cut, undo: the field's own business
+    case 13:
+      return {true, true};
+    default:
+      break;
+  }
+  if (key == ',' || key == '.') {
+    if (f.text.find('.') != std::string::npos) return {};
+    insertAtCaret(f, '.');
+    return {true, false};
+  }
+  if (isDigit(key)) {
+    // Digits always go in front of the suffix.
+    if (!f.text.empty() && !isDigit(f.text.back()) && f.text.back() != '.' &&
+        f.selStart + f.selLength >= f.text.size() - 1) {
+      f.selStart = f.text.size() - 1;
+      f.selLength = 0;
+    }
+    insertAtCaret(f, key);
+    return {true, false};
+  }
+  char suffix = 0;
+  if (key == 'k' || key == 'K') suffix = 'k';
+  if (key == 'm' || key == 'M') suffix = 'M';
+  if (suffix == 0) return {};
+  f.text.erase(std::min(f.selStart, f.text.size()), f.selLength);
+  f.selLength = 0;
+  if (!f.text.empty() && !isDigit(f.text.back())) f.text.back() = suffix;
+  else f.text += suffix;
+  f.selStart = f.text.size() - 1;
+  return {};
 }

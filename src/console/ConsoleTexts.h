@@ -72,3 +72,16 @@ bool ShowsInTerminal(const std::string& text);
 std::string PasswordCommand(const std::string& password);
 // A "|"-separated command line cut into its trimmed, non-empty parts, in order.
 std::vector<std::string> SplitCommandList(const std::string& text);
+
+// A one-line entry field: its text and selection (the caret is selStart when selLength is 0).
+struct TEditField {
+  std::string text;
+  size_t selStart = 0;
+  size_t selLength = 0;
+};
+// What a typed character does to a frequency field (digits, one point, a final "k" or "M").
+struct TKeyOutcome {
+  bool passed = false;  // the field received the character (already applied to printable ones)
+  bool apply = false;   // Enter: the console applies the field (ApplyFrequency)
+};
+TKeyOutcome FrequencyKeyPress(TEditField& field, char key);

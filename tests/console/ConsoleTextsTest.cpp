@@ -105,3 +105,30 @@ TEST(CommandLists, PasswordAndSplitting) {
   EXPECT_EQ(SplitCommandList("|| r01 ||"), (std::vector<std::string>{"r01"}));
   EXPECT_TRUE(SplitCommandList("  ").empty());
 }
+
+TEST(FrequencyKeyPress, DigitsPointAndSuffix) {
+  TEditField f;
+  const auto type = [&](const std::string& keys) {
+    for (char k : keys) FrequencyKeyPress(f, k);
+  };
+  type("20m");
+  EXPECT_EQ(f.text, "20M");
+  EXPECT_EQ(f.selStart, 2u);  // the caret before the suffix
+  f.selStart = 3;             // even with the caret after it, digits go in front
+  type("5");
+  EXPECT_EQ(f.text, "205M");
+  type("k");
+  EXPECT_EQ(f.text, "205k");
+  type("x");
+  EXPECT_EQ(f.text, "205k");
+  type(",.");
+  EXPECT_EQ(f.text, "205.k");
+  type("M");  // a trailing point or suffix is replaced, not added to
+  EXPECT_EQ(f.text, "205.M");
+
+  TEditField sel{"1.5k", 0, 4};  // a selection is deleted before the suffix goes in
+  FrequencyKeyPress(sel, 'm');
+  EXPECT_EQ(sel.text, "M");
+  EXPECT_TRUE(FrequencyKeyPress(sel, 13).apply);
+  EXPECT_TRUE(FrequencyKeyPress(sel, 8).passed);
+}
