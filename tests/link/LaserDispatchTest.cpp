@@ -3,8 +3,12 @@
 
 #include <cmath>
 
+#include <thread>
+
 #include "catalogue/Pattern.h"
 #include "link/QVLaser.h"
+#include "link/QVLaserThreads.h"
+#include "support/MainLoop.h"
 
 namespace {
 
@@ -134,6 +138,24 @@ TEST_F(Dispatch, UnknownValuesComeBackOnReset) {
   EXPECT_EQ(laser.LHCSN(), -32767);
   EXPECT_EQ(laser.LHCVersion(), 3);
   EXPECT_TRUE(laser.RegulatorOn());
+}
+
+TEST(WorkerFailure, IsReportedOnTheMainThreadWithItsClass) {
+  TLaser laser;
+  std::string report;
+  bool onMain = false;
+  laser.OnMointorError = [&](TLaser&, const std::string& text) {
+    report = text;
+    onMain = IsMainThread();
+  };
+  TInnerTimer worker(laser);
+  worker.ErrorCode = 7;
+  worker.ErrorMessage = "no memory";
+  std::thread t([&] { worker.ReportError(); });
+  EXPECT_TRUE(qv::test::pumpUntil([&] { return !report.empty(); }));
+  t.join();
+  EXPECT_EQ(report, "TInnerTimer failed with error 7: no memory");
+  EXPECT_TRUE(onMain);
 }
 
 // The background list's order, with code reads inserted before item 1.
