@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "engine/Simulator.h"
@@ -30,10 +31,17 @@ double cpuSeconds() {
          double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// Context switches of every thread of this process so far.
-long contextSwitches() {
-  long total = 0;
+// Context switches of every thread of this process so far, by thread name.
+std::map<std::string, long> switchesByThread() {
+  std::map<std::string, long> m;
   for (const auto& t : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::string name = "?";
+    if (FILE* f = std::fopen((t.path() / "comm").c_str(), "r")) {
+      char buf[64] = {};
+      if (std::fgets(buf, sizeof buf, f)) name = buf;
+      std::fclose(f);
+      while (!name.empty() && name.back() == '\n') name.pop_back();
+    }
     FILE* f = std::fopen((t.path() / "status").c_str(), "r");
     if (!f) continue;
     char line[256];
@@ -41,9 +49,15 @@ long contextSwitches() {
     while (std::fgets(line, sizeof line, f))
       if (std::sscanf(line, "voluntary_ctxt_switches: %ld", &v) == 1 ||
           std::sscanf(line, "nonvoluntary_ctxt_switches: %ld", &v) == 1)
-        total += v;
+        m[name] += v;
     std::fclose(f);
   }
+  return m;
+}
+
+long contextSwitches() {
+  long total = 0;
+  for (const auto& [name, n] : switchesByThread()) total += n;
   return total;
 }
 
@@ -113,11 +127,13 @@ int main(int argc, char** argv) {
     pump([&] { return states > 5; }, 5);
 
     const long s0 = states;
+    const auto byThread0 = switchesByThread();
     const long x0 = contextSwitches();
     const double c0 = cpuSeconds(), t0 = now();
     pump([] { return false; }, seconds);
     const double t1 = now(), c1 = cpuSeconds();
     const long x1 = contextSwitches();
+    const auto byThread1 = switchesByThread();
     const double rate = double(states - s0) / (t1 - t0);
     std::printf("3. background reads while idle (one state read in the list), %.0f s\n", seconds);
     std::printf("   %.1f reads/s; floor of the 10 ms feeding delay: 100/s -> fraction %.3f\n", rate,
@@ -128,6 +144,13 @@ int main(int argc, char** argv) {
                 "per read)\n",
                 100.0 * (c1 - c0) / (t1 - t0), 1e6 * (c1 - c0) / double(states - s0),
                 double(x1 - x0) / double(states - s0));
+    std::printf("   switches per read by thread:");
+    for (const auto& [name, n] : byThread1) {
+      const auto it = byThread0.find(name);
+      const long before = it == byThread0.end() ? 0 : it->second;
+      std::printf(" %s %.1f", name.c_str(), double(n - before) / double(states - s0));
+    }
+    std::printf("\n");
     laser.SetBkQueryEnabled(false);
     pump([] { return false; }, 0.2);
     std::printf("   connected, polling off: %.2f %% of one core\n",

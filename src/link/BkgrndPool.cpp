@@ -1,4 +1,6 @@
 // TBkgrndPool: background reads fed one at a time, round-robin, whenever the queue runs empty.
+#include <pthread.h>
+
 #include "link/QVLaser.h"
 #include "platform/Clock.h"
 
@@ -25,6 +27,7 @@ class TPoolTimer : public TCounter {
 
  protected:
   void Execute() override {
+    pthread_setname_np(pthread_self(), "qv-poll");
     while (KeepRunning()) {
       bool fire = false;
       std::int64_t due = 0;

@@ -1,6 +1,8 @@
 // The laser's worker threads: writer, reader, parser and inner timer.
 #include "link/QVLaserThreads.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -60,6 +62,7 @@ void TOutputMonitor::Park(const std::function<bool()>& workAgain) {
 }
 
 void TOutputMonitor::Execute() {
+  pthread_setname_np(pthread_self(), "qv-writer");
   std::unique_ptr<TOverlapped> ov = CreateOverlapped();
   TLaser& L = Laser;
   while (KeepRunning()) {
@@ -200,6 +203,7 @@ void TInputMonitor::Append(const char* bytes, std::uint32_t count) {
 }
 
 void TInputMonitor::Execute() {
+  pthread_setname_np(pthread_self(), "qv-reader");
   std::unique_ptr<TOverlapped> ov = CreateOverlapped();
   TLaser& L = Laser;
   if (L.Connected()) L.PurgeInput();
@@ -430,6 +434,7 @@ bool TBufferMonitor::ReadCodeList(bool errorList) {
 }
 
 void TBufferMonitor::Execute() {
+  pthread_setname_np(pthread_self(), "qv-parser");
   TLaser& L = Laser;
   while (!Terminated()) {
     // No pause for the writer between exchanges: an exchange that got its answer is no longer
@@ -530,6 +535,7 @@ void TInnerTimer::Shutdown() {
 }
 
 void TInnerTimer::Execute() {
+  pthread_setname_np(pthread_self(), "qv-phases");
   while (!Terminated()) {
     WaitUntilActive();
     if (Terminated()) break;
