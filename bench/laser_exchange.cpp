@@ -24,7 +24,8 @@ const std::string kAnswer = "LASER_OFF\r\n";  // its answer from the simulator
 
 template <typename Pred>
 bool pump(Pred done, int timeoutMs) {
-  const std::int64_t end = qv::counterNow() + std::int64_t(timeoutMs) * qv::counterFrequency() / 1000;
+  const std::int64_t end =
+      qv::counterNow() + std::int64_t(timeoutMs) * qv::counterFrequency() / 1000;
   while (!done()) {
     if (qv::counterNow() > end) return false;
     CheckSynchronize(5);
@@ -56,7 +57,8 @@ double laserRate(int n) {
   for (int i = 0; i < n; ++i) laser.ReadStatus();
   if (!pump([&] { return answers == n; }, 120000)) std::fprintf(stderr, "lost answers\n");
   const std::int64_t t1 = qv::counterNow();
-  if (laser.CommandErrors() != 0) std::fprintf(stderr, "command errors: %d\n", laser.CommandErrors());
+  if (laser.CommandErrors() != 0)
+    std::fprintf(stderr, "command errors: %d\n", laser.CommandErrors());
   laser.Disconnect();
   return answers / seconds(t0, t1);
 }
@@ -120,12 +122,14 @@ int main(int argc, char** argv) {
   std::printf("   TLaser:              %8.1f commands/s\n", line);
   std::printf("   Python pyserial loop: %8.1f commands/s (same pacing; ratio %.2f)\n", pythonPaced,
               pythonPaced > 0 ? line / pythonPaced : 0.0);
-  std::printf("   line limit, answer bytes only (%zu bytes, what the pacing enforces): %.1f/s -> "
-              "fraction %.3f\n",
-              kAnswer.size(), answerLimit, line / answerLimit);
-  std::printf("   line limit, command and answer (%zu bytes, a real half-duplex exchange): %.1f/s "
-              "-> fraction %.3f\n",
-              kAnswer.size() + kCommand.size(), fullLimit, line / fullLimit);
+  std::printf(
+      "   line limit, answer bytes only (%zu bytes, what the pacing enforces): %.1f/s -> "
+      "fraction %.3f\n",
+      kAnswer.size(), answerLimit, line / answerLimit);
+  std::printf(
+      "   line limit, command and answer (%zu bytes, a real half-duplex exchange): %.1f/s "
+      "-> fraction %.3f\n",
+      kAnswer.size() + kCommand.size(), fullLimit, line / fullLimit);
   sim.stop();
   std::filesystem::remove_all(dir);
   return 0;

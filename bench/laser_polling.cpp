@@ -61,7 +61,9 @@ long contextSwitches() {
   return total;
 }
 
-double now() { return double(qv::counterNow()) / double(qv::counterFrequency()); }
+double now() {
+  return double(qv::counterNow()) / double(qv::counterFrequency());
+}
 
 template <typename Pred>
 bool pump(Pred done, double seconds) {
@@ -140,10 +142,11 @@ int main(int argc, char** argv) {
                 rate / 100.0);
     std::printf("   mean cycle %.2f ms (10 ms delay + exchange)\n", 1000.0 / rate);
     std::printf("4. CPU time of this process per second of wall time\n");
-    std::printf("   connected and polling: %.2f %% of one core (%.1f us and %.1f thread switches "
-                "per read)\n",
-                100.0 * (c1 - c0) / (t1 - t0), 1e6 * (c1 - c0) / double(states - s0),
-                double(x1 - x0) / double(states - s0));
+    std::printf(
+        "   connected and polling: %.2f %% of one core (%.1f us and %.1f thread switches "
+        "per read)\n",
+        100.0 * (c1 - c0) / (t1 - t0), 1e6 * (c1 - c0) / double(states - s0),
+        double(x1 - x0) / double(states - s0));
     std::printf("   switches per read by thread:");
     for (const auto& [name, n] : byThread1) {
       const auto it = byThread0.find(name);
@@ -156,7 +159,8 @@ int main(int argc, char** argv) {
     std::printf("   connected, polling off: %.2f %% of one core\n",
                 100.0 * cpuWhilePumping(seconds));
     laser.Disconnect();
-    std::printf("   disconnected:          %.2f %% of one core\n", 100.0 * cpuWhilePumping(seconds));
+    std::printf("   disconnected:          %.2f %% of one core\n",
+                100.0 * cpuWhilePumping(seconds));
   }
   kill(child, SIGTERM);
   waitpid(child, nullptr, 0);

@@ -98,7 +98,9 @@ void TBkgrndPool::SetEnabled(bool Value) {
   if (!Value) StopTimer();
 }
 
-void TBkgrndPool::StopTimer() { Timer_->Deactivate(); }
+void TBkgrndPool::StopTimer() {
+  Timer_->Deactivate();
+}
 
 void TBkgrndPool::Kick() {
   if (Enabled_ && Count() > 0) Timer_->Start();

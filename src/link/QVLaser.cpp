@@ -141,8 +141,8 @@ void TLaser::ResetIdentity() {
 }
 
 bool TLaser::Detecting() const {
-  return Connected() &&
-         (CountingCurrents_ || CountingFrequencies_ || CountingTriggerModes_ || CheckingPulsePicker_);
+  return Connected() && (CountingCurrents_ || CountingFrequencies_ || CountingTriggerModes_ ||
+                         CheckingPulsePicker_);
 }
 
 // --- Detection sequences ---------------------------------------------------------------------
@@ -195,7 +195,9 @@ void TLaser::CheckPulsePicker() {
 
 // --- Catalogue -------------------------------------------------------------------------------
 
-void TLaser::BuildCommandCatalogue() { ::BuildCommandCatalogue(*CommandList_, LHCVersion_); }
+void TLaser::BuildCommandCatalogue() {
+  ::BuildCommandCatalogue(*CommandList_, LHCVersion_);
+}
 void TLaser::AddBranchCommands(bool RebuildFirst) {
   ::AddBranchCommands(*CommandList_, LHCVersion_, RebuildFirst);
 }
@@ -290,7 +292,9 @@ double TLaser::ProtectionCurrentLimit(int Category, int Branch) const {
   return ProtectionCurrentLimit_[Category - 1][Branch - 1];
 }
 
-bool TLaser::BkQueryEnabled() const { return Pool_->Enabled(); }
+bool TLaser::BkQueryEnabled() const {
+  return Pool_->Enabled();
+}
 
 void TLaser::SetBkQueryEnabled(bool Value) {
   Pool_->SetEnabled(Value);
@@ -313,7 +317,9 @@ void TLaser::StartPhase(void (TLaser::*Handler)(), std::uint32_t ms) {
   InnerTimer_->Start(ms);
 }
 
-void TLaser::StopPhaseTimer() { InnerTimer_->Deactivate(); }
+void TLaser::StopPhaseTimer() {
+  InnerTimer_->Deactivate();
+}
 
 void TLaser::StartWait(std::uint32_t ms) {
   if (Waiting_) return;

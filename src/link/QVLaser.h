@@ -35,7 +35,15 @@ struct PatternMatch;
 }
 
 enum TTriggerMode : std::uint8_t {
-  tmInternal, tmExternal, tmCW, tmExternLVDS, tmGatedBNC, tmGatedLVDS, tmnop, tmHVOn, tmError
+  tmInternal,
+  tmExternal,
+  tmCW,
+  tmExternLVDS,
+  tmGatedBNC,
+  tmGatedLVDS,
+  tmnop,
+  tmHVOn,
+  tmError
 };
 
 // A set of branches: bit b stands for branch b (1..4).
@@ -84,7 +92,8 @@ enum class TFailureKind : std::uint8_t { Timeout, ErrorAnswer, NotInCatalogue };
 
 // Event types; the laser passes itself as Sender. TNotifyEvent (sender only) is TComPort's.
 using TNotifyStr = std::function<void(TLaser& Sender, const std::string& buf)>;
-using TNotifyStrEx = std::function<void(TLaser& Sender, std::uint8_t SubID, const std::string& buf)>;
+using TNotifyStrEx =
+    std::function<void(TLaser& Sender, std::uint8_t SubID, const std::string& buf)>;
 using TNotifyFloat = std::function<void(TLaser& Sender, double value)>;
 using TNotifyFloatEx = std::function<void(TLaser& Sender, std::uint8_t Branch, double Value)>;
 using TNotifyFloatCat =
@@ -168,8 +177,8 @@ class TLaser : public TComPort {
   bool Open() override;  // raises OnConnect (reader running) or OnConnectFail
   // Also drops the commands queued for the port that closed (a port change reopens at once).
   bool Close() override;
-  bool Connect();        // Open, then read the serial number with the connecting flag set
-  bool Disconnect();     // Close (OnDisconnect) and restore every unknown value
+  bool Connect();     // Open, then read the serial number with the connecting flag set
+  bool Disconnect();  // Close (OnDisconnect) and restore every unknown value
   void ResetIdentity();
 
   // Detection sequences: each returns its current result; Wait polls until it ended.
@@ -274,7 +283,7 @@ class TLaser : public TComPort {
   double Humidity(int Index) const { return at(Humidity_, Index, 1, kNaN); }        // 1..5
   double FlowRate() const { return FlowRate_; }
   TOvenValues Oven(int Index) const { return at(Oven_, Index, 1, TOvenValues{}); }  // 1..3
-  std::int32_t LDRunningTime(int Index) const {  // 1..2, minutes
+  std::int32_t LDRunningTime(int Index) const {                                     // 1..2, minutes
     return at(LDRunningTime_, Index, 1, kUnknownLDRunningTime);
   }
   std::int32_t PulsePickerCount() const { return PulsePickerCount_; }
@@ -386,10 +395,10 @@ class TLaser : public TComPort {
   // The head of the queue as the writer takes it.
   struct THead {
     bool Valid = false;
-    bool IsWait = false;     // a WAIT node: never sent
+    bool IsWait = false;  // a WAIT node: never sent
     std::int32_t Index = -1;
     std::string CmdStr;
-    std::uint64_t Seq = 0;   // exchange number given when it was marked sent
+    std::uint64_t Seq = 0;  // exchange number given when it was marked sent
   };
   // The in-flight command as the parser sees it.
   struct TPending {
@@ -448,12 +457,13 @@ class TLaser : public TComPort {
   std::atomic<std::uint64_t> CurrentSeq_{0};   // exchange of the sent head; 0: none
   std::atomic<std::uint64_t> AnsweredSeq_{0};  // last exchange that got its answer
   std::atomic<std::uint64_t> FailedSeq_{0};    // last exchange answered "ERROR"
-  mutable std::mutex ReceiveLock_;  // guards ReceivedText_ and ReceivedChunks_
-  std::string ReceivedText_;        // received, upper-cased, not yet consumed
+  mutable std::mutex ReceiveLock_;             // guards ReceivedText_ and ReceivedChunks_
+  std::string ReceivedText_;                   // received, upper-cased, not yet consumed
   // Raw reads not yet raised as OnReceive; the parser raises them before the answers they carry.
   std::vector<std::string> ReceivedChunks_;
   std::size_t ReceivedChunkBytes_ = 0;
-  mutable std::mutex CountersLock_;  // guards CommandErrors_, VariousCommandErrors_, FailedCommands_
+  mutable std::mutex
+      CountersLock_;  // guards CommandErrors_, VariousCommandErrors_, FailedCommands_
   std::uint8_t CommandErrors_ = 0;
   std::uint8_t VariousCommandErrors_ = 0;
   std::set<std::pair<TLaserCommand, std::uint8_t>> FailedCommands_;

@@ -47,21 +47,51 @@ void TLaser::QueueWait(std::uint32_t ms) {
   if (entry) Enqueue(entry->CmdStr + " " + std::to_string(ms), index);
 }
 
-void TLaser::ReadStatus() { SendCommand(lcReadStatus, 0); }
-void TLaser::ReadState() { SendCommand(lcReadState, 0); }
-void TLaser::ReadLHCSN() { SendCommand(lcReadLHC03SN, 0); }
-void TLaser::ReadFirmwareVersion() { SendCommand(lcReadFirmwareVersion, 0); }
-void TLaser::ReadRunningTime() { SendCommand(lcReadRunningTime, 0); }
-void TLaser::ReadCurrent(std::uint8_t Branch) { SendCommand(lcReadCurrent, Branch); }
-void TLaser::ReadMaxCurrent(std::uint8_t Branch) { SendCommand(lcReadMaxCurrent, Branch); }
-void TLaser::ReadFrequency(std::uint8_t Branch) { SendCommand(lcReadFrequency, Branch); }
-void TLaser::ReadTriggerMode(std::uint8_t Branch) { SendCommand(lcReadTriggerMode, Branch); }
-void TLaser::ReadTemperature(std::uint8_t Index) { SendCommand(lcReadTemperature, Index); }
-void TLaser::ReadPulseCount() { SendCommand(lcReadPulseCount, 0); }
-void TLaser::ReadPulseNumber() { SendCommand(lcReadPulseNumber, 0); }
-void TLaser::ReadRegulatorLevel() { SendCommand(lcReadRegulatorLevel, 0); }
-void TLaser::ReadActualRegulatorLevel() { SendCommand(lcReadActualRegulatorLevel, 0); }
-void TLaser::ReadRegulatorState() { SendCommand(lcReadRegulatorState, 0); }
+void TLaser::ReadStatus() {
+  SendCommand(lcReadStatus, 0);
+}
+void TLaser::ReadState() {
+  SendCommand(lcReadState, 0);
+}
+void TLaser::ReadLHCSN() {
+  SendCommand(lcReadLHC03SN, 0);
+}
+void TLaser::ReadFirmwareVersion() {
+  SendCommand(lcReadFirmwareVersion, 0);
+}
+void TLaser::ReadRunningTime() {
+  SendCommand(lcReadRunningTime, 0);
+}
+void TLaser::ReadCurrent(std::uint8_t Branch) {
+  SendCommand(lcReadCurrent, Branch);
+}
+void TLaser::ReadMaxCurrent(std::uint8_t Branch) {
+  SendCommand(lcReadMaxCurrent, Branch);
+}
+void TLaser::ReadFrequency(std::uint8_t Branch) {
+  SendCommand(lcReadFrequency, Branch);
+}
+void TLaser::ReadTriggerMode(std::uint8_t Branch) {
+  SendCommand(lcReadTriggerMode, Branch);
+}
+void TLaser::ReadTemperature(std::uint8_t Index) {
+  SendCommand(lcReadTemperature, Index);
+}
+void TLaser::ReadPulseCount() {
+  SendCommand(lcReadPulseCount, 0);
+}
+void TLaser::ReadPulseNumber() {
+  SendCommand(lcReadPulseNumber, 0);
+}
+void TLaser::ReadRegulatorLevel() {
+  SendCommand(lcReadRegulatorLevel, 0);
+}
+void TLaser::ReadActualRegulatorLevel() {
+  SendCommand(lcReadActualRegulatorLevel, 0);
+}
+void TLaser::ReadRegulatorState() {
+  SendCommand(lcReadRegulatorState, 0);
+}
 void TLaser::ReadProtectionPulseRange(std::uint8_t Index) {
   SendCommand(lcReadProtectionPulseRange, Index);
 }
@@ -84,13 +114,21 @@ void TLaser::SetFrequency(std::uint8_t Branch, double Value) {
 void TLaser::SetRegulatorLevel(double Value) {
   SendCommand(lcSetRegulatorLevel, 0, formatFixed2(Value));
 }
-void TLaser::SetPulseCount(std::int32_t N) { SendCommand(lcSetPulseCount, 0, std::to_string(N)); }
+void TLaser::SetPulseCount(std::int32_t N) {
+  SendCommand(lcSetPulseCount, 0, std::to_string(N));
+}
 void TLaser::SetPulseNumber(std::int32_t N) {
   SendCommand(lcSetPulseNumber, 0, std::to_string(N));
 }
-void TLaser::SetRegulator(bool On) { SendCommand(lcSetRegulator, 0, On ? "1" : "0"); }
-void TLaser::SetLaserOn(bool On) { SendCommand(lcSetStatus, 0, On ? "1" : "0"); }
-void TLaser::WarmUp() { SendCommand(lcSetStatus, 0, "2"); }
+void TLaser::SetRegulator(bool On) {
+  SendCommand(lcSetRegulator, 0, On ? "1" : "0");
+}
+void TLaser::SetLaserOn(bool On) {
+  SendCommand(lcSetStatus, 0, On ? "1" : "0");
+}
+void TLaser::WarmUp() {
+  SendCommand(lcSetStatus, 0, "2");
+}
 
 void TLaser::SetTriggerMode(TTriggerMode Mode, std::uint8_t Branch) {
   switch (Mode) {
@@ -109,6 +147,12 @@ void TLaser::SetTriggerMode(TTriggerMode Mode, std::uint8_t Branch) {
   }
 }
 
-void TLaser::ClearError() { SendCommand(lcClearError, 0); }
-void TLaser::Reset() { SendCommand(lcReset, 0); }
-void TLaser::SaveSettings() { SendCommand(lcSaveSettings, 0); }
+void TLaser::ClearError() {
+  SendCommand(lcClearError, 0);
+}
+void TLaser::Reset() {
+  SendCommand(lcReset, 0);
+}
+void TLaser::SaveSettings() {
+  SendCommand(lcSaveSettings, 0);
+}

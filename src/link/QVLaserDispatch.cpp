@@ -266,8 +266,7 @@ void TLaser::DispatchAnswer(const TCommandSyntax& Entry, const TLaserMsg& Captur
       }
       break;
     case lcReadLDRunningTime:
-      if (I(1, i1) && I(2, i2) && sub >= 1 && sub <= 2 && i1 >= 0 && i2 >= 0 &&
-          i1 <= 35791393) {
+      if (I(1, i1) && I(2, i2) && sub >= 1 && sub <= 2 && i1 >= 0 && i2 >= 0 && i1 <= 35791393) {
         LDRunningTime_[sub - 1] = static_cast<std::int32_t>(i1 * 60 + i2);
         param();
       }

@@ -103,8 +103,7 @@ void TOutputMonitor::Execute() {
       }
       L.Pool_->Kick();
       Park([&] {
-        return L.Connected() && !L.Destroying_ &&
-               (!L.Waiting_ || !L.HeadIsWait(head.Index));
+        return L.Connected() && !L.Destroying_ && (!L.Waiting_ || !L.HeadIsWait(head.Index));
       });
       continue;
     }
@@ -360,8 +359,8 @@ bool TBufferMonitor::MatchAnswer(const TCommandSyntax& entry, const TLaser::TPen
 
 bool TBufferMonitor::ReadCodeList(bool errorList) {
   TLaser& L = Laser;
-  const std::int64_t deadline = qv::counterNow() + std::int64_t(TLaser::ResponseTimeout) *
-                                                       qv::counterFrequency() / 1000;
+  const std::int64_t deadline =
+      qv::counterNow() + std::int64_t(TLaser::ResponseTimeout) * qv::counterFrequency() / 1000;
   enum class S { Start, Blank, AfterCR, Text } state = S::Start;
   std::size_t scanned = 0;
   std::string snap;
@@ -412,8 +411,10 @@ bool TBufferMonitor::ReadCodeList(bool errorList) {
       if (line.empty()) continue;
       unsigned long long v = 0;
       auto r = std::from_chars(line.data(), line.data() + line.size(), v);
-      if (r.ec == std::errc::result_out_of_range) v = 65535;
-      else if (r.ec != std::errc()) continue;
+      if (r.ec == std::errc::result_out_of_range)
+        v = 65535;
+      else if (r.ec != std::errc())
+        continue;
       const auto code = static_cast<std::uint16_t>(std::min<unsigned long long>(v, 65535));
       codes.push_back(code);
       if (code == 1042 && !L.WarmUpRequired_.exchange(true)) newly1042 = true;
@@ -451,8 +452,7 @@ void TBufferMonitor::Execute() {
         Hand([&] {
           if (errorList && L.OnLaserError) L.OnLaserError(&L);
           if (!errorList && L.OnLaserWarning) L.OnLaserWarning(&L);
-          if (L.OnLaserParam)
-            L.OnLaserParam(L, errorList ? lcReadErrorCode : lcReadWarningCode, 0);
+          if (L.OnLaserParam) L.OnLaserParam(L, errorList ? lcReadErrorCode : lcReadWarningCode, 0);
         });
       }
       continue;

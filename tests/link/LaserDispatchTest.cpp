@@ -104,8 +104,9 @@ TEST_F(Dispatch, ValuesAndTheirConversions) {
   ASSERT_TRUE(answer(lcReadFirmwareVersion, 0, "VERSION: 4.2, 3.11.2019"));
   EXPECT_EQ(laser.FirmwareVersion().Value(), 2019u * 65536 + 11 * 256 + 3);
 
-  ASSERT_TRUE(answer(lcReadTemperature, 0, "TEMPERATURE POWER-SUPPLY: 31.5 \xB0"
-                                           "C"));
+  ASSERT_TRUE(answer(lcReadTemperature, 0,
+                     "TEMPERATURE POWER-SUPPLY: 31.5 \xB0"
+                     "C"));
   EXPECT_DOUBLE_EQ(laser.Temperature(0), 31.5);
 
   ASSERT_TRUE(answer(lcReadRegulatorState, 0, "VREG_ACTIVE = 0"));

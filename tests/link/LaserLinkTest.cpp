@@ -109,9 +109,9 @@ TEST_F(LaserLink, OneCommandInFlightAndEachSilenceCostsOneTimeout) {
 // How the answer to a pending r61 (current of branch 1) arrives, and what must come of it.
 struct Delivery {
   const char* name;
-  std::vector<std::string> chunks;  // sent 60 ms apart
+  std::vector<std::string> chunks;    // sent 60 ms apart
   std::vector<std::string> expected;  // events in order, beyond the send
-  bool laserOn;  // an unsolicited LASER_ON in the same read was dispatched
+  bool laserOn;                       // an unsolicited LASER_ON in the same read was dispatched
 };
 
 class AnswerDelivery : public LaserPeerTest, public ::testing::WithParamInterface<Delivery> {};
@@ -138,8 +138,8 @@ INSTANTIATE_TEST_SUITE_P(
         Delivery{"WholeLine", {"12.50 A\r\n"}, {"current 1 12.50"}, false},
         Delivery{"SplitInTheMiddleOfTheWord", {"12.5", "0 A\r\n"}, {"current 1 12.50"}, false},
         Delivery{"BareLineFeedIsNoLineEnd", {"12.50 A\n", "\r"}, {"current 1 12.50"}, false},
-        Delivery{"TwoAnswersInOneRead", {"12.50 A\r\nLASER_ON\r\n"}, {"current 1 12.50", "on"},
-                 true},
+        Delivery{
+            "TwoAnswersInOneRead", {"12.50 A\r\nLASER_ON\r\n"}, {"current 1 12.50", "on"}, true},
         Delivery{"LowerCaseError", {"error\r\n"}, {"error r61 5/1"}, false},
         Delivery{"NoMatchRunsIntoTheTimeOut", {"WHATEVER\r\n"}, {"timeout r61 5/1"}, false}),
     [](const auto& info) { return std::string(info.param.name); });

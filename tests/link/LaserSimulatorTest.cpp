@@ -109,20 +109,19 @@ TEST_P(Identification, FindsWhatTheLaserHas) {
 constexpr TBranchMask kNone{};
 INSTANTIATE_TEST_SUITE_P(
     Profiles, Identification,
-    ::testing::Values(
-        Kind{"gen3-2branch", 3, 1234, TBranchMask::Of({1, 2}), TBranchMask::Of({1, 2}),
-             TBranchMask::Of({1}), false, false},
-        Kind{"gen3-picker", 3, 1234, TBranchMask::Of({1}), TBranchMask::Of({1}),
-             TBranchMask::Of({1}), true, true},
-        Kind{"gen3-single", 3, 1234, TBranchMask::Of({2}), TBranchMask::Of({1}),
-             TBranchMask::Of({1}), false, false},
-        Kind{"gen3-4branch", 3, 1234, TBranchMask::Of({1, 2, 3, 4}), TBranchMask::Of({1, 2}),
-             TBranchMask::Of({1}), false, false},
-        Kind{"gen3-warmup", 3, 1234, TBranchMask::Of({1, 2}), TBranchMask::Of({1, 2}),
-             TBranchMask::Of({1}), false, false},
-        Kind{"gen2", 2, 0, kNone, kNone, kNone, false, false},
-        Kind{"gen2-2freq", 2, 0, kNone, kNone, kNone, false, false},
-        Kind{"nohead", 3, 0, kNone, kNone, kNone, false, false}),
+    ::testing::Values(Kind{"gen3-2branch", 3, 1234, TBranchMask::Of({1, 2}),
+                           TBranchMask::Of({1, 2}), TBranchMask::Of({1}), false, false},
+                      Kind{"gen3-picker", 3, 1234, TBranchMask::Of({1}), TBranchMask::Of({1}),
+                           TBranchMask::Of({1}), true, true},
+                      Kind{"gen3-single", 3, 1234, TBranchMask::Of({2}), TBranchMask::Of({1}),
+                           TBranchMask::Of({1}), false, false},
+                      Kind{"gen3-4branch", 3, 1234, TBranchMask::Of({1, 2, 3, 4}),
+                           TBranchMask::Of({1, 2}), TBranchMask::Of({1}), false, false},
+                      Kind{"gen3-warmup", 3, 1234, TBranchMask::Of({1, 2}), TBranchMask::Of({1, 2}),
+                           TBranchMask::Of({1}), false, false},
+                      Kind{"gen2", 2, 0, kNone, kNone, kNone, false, false},
+                      Kind{"gen2-2freq", 2, 0, kNone, kNone, kNone, false, false},
+                      Kind{"nohead", 3, 0, kNone, kNone, kNone, false, false}),
     [](const auto& info) {
       std::string n = info.param.profile;
       for (char& c : n)
@@ -143,7 +142,10 @@ TEST(LaserPolling, ErrorStateBringsItsCodesInTheSamePass) {
   ASSERT_TRUE(pumpUntil([&] { return driver.done; }, 20000));
   sim.setErrors({80, 1042});
   ASSERT_TRUE(pumpUntil(
-      [&] { return laser.ErrorCodes() == std::vector<std::uint16_t>{80, 1042}; }, 5000));
+      [&] {
+        return laser.ErrorCodes() == std::vector<std::uint16_t>{80, 1042};
+      },
+      5000));
   EXPECT_FALSE(laser.IsErrorFree());
   EXPECT_TRUE(laser.WarmUpRequired());
   sim.setErrors({});
