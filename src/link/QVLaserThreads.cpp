@@ -99,7 +99,9 @@ void TOutputMonitor::Execute() {
           continue;
         }
         L.WaitIndex_ = head.Index;
-        L.Synced([&] { L.StartWait(ms); });
+        L.Synced([&] {
+          if (L.Connected() && L.HeadIsWait(head.Index)) L.StartWait(ms);
+        });
       }
       L.Pool_->Kick();
       Park([&] {
