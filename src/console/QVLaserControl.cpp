@@ -525,6 +525,27 @@ void TQVLaserControl::TabSet1Change(const std::string& rawCaption, bool ctrlDown
   }
 }
 
+std::string TQVLaserControl::NomCurrentClick(int branch) {
+  if (!ClickNotDrag_ || !SelectTab("Current")) return "";
+  if (branch < 1 || branch > 4 || !Display_.layout.currentEntry[branch]) return "";
+  return "Current" + std::to_string(branch);
+}
+
+std::string TQVLaserControl::ActFrequencyClick(int tag) {
+  if (!ClickNotDrag_ || !SelectTab("Frequency")) return "";
+  const int field = tag == 1 ? 1 : 2;
+  return Display_.layout.frequencyField[field] ? "Frequency" + std::to_string(field) : "";
+}
+
+void TQVLaserControl::TriggerModeClick() {
+  if (ClickNotDrag_) SelectTab("Trigger");
+}
+
+std::string TQVLaserControl::NomRegulatorLevelClick() {
+  if (!ClickNotDrag_ || !SelectTab("Regulator")) return "";
+  return "PowerRegulator";
+}
+
 void TQVLaserControl::CloseAdvancedPanelClick() {
   if (!Display_.closeAdvancedEnabled) return;
   Display_.advancedOpen = false;

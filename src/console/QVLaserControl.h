@@ -161,6 +161,14 @@ class TQVLaserControl {
   void ResetClick();
   void RequestAllValues();
   void SetPulseRate(double rate);
+  // Clicks on read-outs select their tab and name the entry field to focus ("" for none). They
+  // act only when the press did not drag the information panel (SetClickNotDrag).
+  void SetClickNotDrag(bool value) { ClickNotDrag_ = value; }
+  bool ClickNotDrag() const { return ClickNotDrag_; }
+  std::string NomCurrentClick(int branch);
+  std::string ActFrequencyClick(int tag);
+  void TriggerModeClick();
+  std::string NomRegulatorLevelClick();
   // Status clicks: the list shown in a box (an empty error list shows nothing).
   void LaserWarnSymbolClick();
   void IconLaserWarningClick();

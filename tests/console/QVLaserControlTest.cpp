@@ -308,6 +308,17 @@ TEST_F(ConsoleTest, StateWordsDriveTheStatusAndItsEvents) {
   EXPECT_EQ(statusChanges_, 3);
 }
 
+TEST_F(ConsoleTest, ReadoutClicksSelectTheirTabUnlessTheyDragged) {
+  EXPECT_EQ(console_->NomCurrentClick(2), "Current2");
+  EXPECT_EQ(console_->Display().selectedTab, "Current");
+  EXPECT_EQ(console_->ActFrequencyClick(1), "Frequency1");
+  EXPECT_EQ(console_->Display().selectedTab, "Frequency");
+  EXPECT_EQ(console_->NomRegulatorLevelClick(), "");  // no regulator tab
+  console_->SetClickNotDrag(false);
+  console_->TriggerModeClick();
+  EXPECT_EQ(console_->Display().selectedTab, "Frequency");
+}
+
 TEST_F(ConsoleTest, ErrorListWithAndWithoutExplanation) {
   qv::sim::Config config;
   config.errors = {80, 9999};
