@@ -465,6 +465,12 @@ void TBufferMonitor::Execute() {
       CapPartialLine();
       Deactivate();
       if (!Terminated() && CompleteLineBuffered()) Activate();
+      // A line that arrives byte by byte (a real line at 57600 baud) would cost one hand-over
+      // per byte: give the rest of the line a moment and hand the reads over with its answer.
+      // A stream without line ends is still reported every few dozen reads.
+      if (!Received_.empty() && Received_.size() < kReceiveBatchReads && !Terminated() &&
+          RunEvent.wait(kReceiveBatchMs))
+        continue;
     } else {
       std::size_t consume = lines.end(1);
       bool done = false;

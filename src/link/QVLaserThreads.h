@@ -83,6 +83,9 @@ class TBufferMonitor : public TLaserMonitorThread {
   void Hand(const std::function<void()>& fn);
 
   std::vector<std::string> Received_;  // parser thread (and the main thread inside Hand)
+  // How long reads without a complete line wait for more before OnReceive reports them.
+  static constexpr int kReceiveBatchMs = 5;
+  static constexpr std::size_t kReceiveBatchReads = 64;
 };
 
 // One-shot timer for the WAIT delay, error clearing and reset. Start cuts a running delay short
