@@ -122,7 +122,7 @@ class TBkgrndPool {
   TBkgrndPool(const TBkgrndPool&) = delete;
   TBkgrndPool& operator=(const TBkgrndPool&) = delete;
 
-  void Clear();  // main thread: stops the timer, empties the list
+  void Clear();  // stops the timer and empties the list (the next pass starts at item 0)
   int Count() const;
   void Add(const std::string& CmdStr, std::int32_t Index);
   void RequestErrorCode() { ErrorCodeRequested_ = true; }
