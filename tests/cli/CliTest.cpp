@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -32,6 +33,21 @@ std::string slurp(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+// An extension window for the given serial numbers: its caption and display label show the reply
+// to a start-up command the catalogue does not know ("R01": letters compare case-sensitively),
+// which the laser answers like r01. The name holds a Windows-1252 degree sign.
+std::string pumpExtension(const std::string& serials) {
+  return "[Extension]\nSN=" + serials +
+         "\nName=Pump\xB0 $1\nCaptionCommand=Command1\nOnStart=R01\nNewCommands=1\nLabels=1\n"
+         "[Command1]\nCommandText=R01\nPattern=S/N: (\\d+)\n"
+         "[Label1]\nType=QVCOMMAND\nName=<$1>\n";
+}
+
 std::string quote(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -54,8 +70,9 @@ class CliTest : public testing::Test {
     ASSERT_TRUE(sim_->start(kPort, ports_.path())) << sim_->lastError();
   }
   // The simulator answers on its own thread while the program runs.
-  ProgramRun run(const std::vector<std::string>& args) {
-    std::string cmd = quote(exe_);
+  ProgramRun run(const std::vector<std::string>& args) { return runProgram(exe_, args); }
+  ProgramRun runProgram(const std::string& exe, const std::vector<std::string>& args) {
+    std::string cmd = quote(exe);
     for (const auto& a : args) cmd += " " + quote(a);
     const std::string out = tmp_.file("out"), err = tmp_.file("err");
     const int status = std::system((cmd + " >" + quote(out) + " 2>" + quote(err)).c_str());
@@ -64,6 +81,31 @@ class CliTest : public testing::Test {
     r.out = slurp(out);
     r.err = slurp(err);
     return r;
+  }
+
+  // A folder with the extension files for the laser (serial 1234) and for another one.
+  std::string extensionFolder() {
+    const std::string dir = tmp_.file("ext");
+    std::filesystem::create_directory(dir);
+    writeFile(dir + "/pump.ext", pumpExtension("99, 1234"));
+    writeFile(dir + "/other.ext", pumpExtension("555"));
+    writeFile(dir + "/unnamed.ext", "[Extension]\nName=no serial numbers\n");
+    return dir;
+  }
+  // The program copied into a folder of its own, which is then its program folder.
+  std::string programCopy() {
+    const std::string dir = tmp_.file("prog");
+    std::filesystem::create_directory(dir);
+    const std::string exe = dir + "/qvlaser-cli";
+    std::filesystem::copy_file(exe_, exe);
+    std::filesystem::permissions(exe, std::filesystem::perms::owner_all);
+    return exe;
+  }
+  // Commands received exactly as written (the simulator's selectors ignore the letter's case).
+  int receivedExactly(const std::string& text) const {
+    int n = 0;
+    for (const std::string& c : sim_->received()) n += c == text;
+    return n;
   }
 
   static constexpr int kPort = 7;
@@ -82,7 +124,7 @@ TEST_F(CliTest, IdentifyPrintsWhatTheConsoleFound) {
       "current_mask":[1,2],"trigger_mask":[1,2],"frequency_mask":[1],"pulse_picker":false,
       "regulator":false,"max_current":{"1":35.0,"2":35.0},"serial_label":"SN1234",
       "caption":"SN1234 - Quorvane Laser Control",
-      "tabs":["Current","Trigger","Frequency","System","Advanced"]})");
+      "tabs":["Current","Trigger","Frequency","System","Advanced"],"extensions":[]})");
   EXPECT_EQ(json::parse(r.out), expected);
 }
 
@@ -191,6 +233,90 @@ TEST_F(CliTest, WatchStreamsEventsAndEndsWhenTheLaserStaysAway) {
   }
   EXPECT_TRUE(status);
   EXPECT_TRUE(gone);
+}
+
+TEST_F(CliTest, ExtensionWindowsOpenForTheLaserTheyNameWithTheirStartUpReply) {
+  startSim("gen3-2branch");
+  const ProgramRun r =
+      run({"--port", "7", "--json", "--extensions", extensionFolder(), "identify"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  // The caption is the one the reply to the window's start-up command gave, not the empty one
+  // of a window that has just opened.
+  EXPECT_EQ(
+      json::parse(r.out)["extensions"],
+      json::parse(R"([{"file":"pump.ext","name":"Pump\u00b0 $1","caption":"Pump\u00b0 1234"}])"));
+  EXPECT_EQ(receivedExactly("R01"), 1);  // other.ext, for serial 555, sent nothing
+}
+
+TEST_F(CliTest, WatchReportsExtensionTextsWhenTheWindowReopens) {
+  qv::sim::Faults f;
+  f.hangUpAfterMs = 1500;
+  f.comeBackAfterMs = 300;
+  startSim("gen3-2branch", f);
+  const ProgramRun r =
+      run({"--port", "7", "--json", "--extensions", extensionFolder(), "watch", "--seconds", "10",
+           "--detect-interval", "50", "--reconnect-wait", "8000"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  const auto lines = r.lines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0]["extensions"][0]["caption"], "Pump\u00b0 1234");
+  // The window closes with the connection and opens again with the next one; its texts are
+  // printed when its start-up reply sets them, and only then (the polling changes nothing).
+  std::vector<json> texts;
+  bool reconnected = false;
+  for (const json& l : lines) {
+    const std::string event = l.value("event", "");
+    if (event == "OnLaserConnected") reconnected = true;
+    if (event.rfind("Extension", 0) == 0) {
+      EXPECT_TRUE(reconnected) << l;
+      texts.push_back(l);
+    }
+  }
+  EXPECT_TRUE(reconnected) << r.out;
+  EXPECT_EQ(
+      texts,
+      (std::vector<json>{
+          json::parse(
+              R"({"event":"ExtensionCaption","file":"pump.ext","caption":"Pump\u00b0 1234"})"),
+          json::parse(R"({"event":"ExtensionLabel","file":"pump.ext","text":"<1234>"})")}));
+}
+
+TEST_F(CliTest, ProgramFolderGivesThePortAndTheExtensionFiles) {
+  startSim("gen3-2branch");
+  const std::string exe = programCopy();
+  const std::string folder = std::filesystem::path(exe).parent_path().string();
+  writeFile(folder + "/QVLaserControlv4.ini", "[Laser]\nPort=9\n");
+  writeFile(folder + "/pump.ext", pumpExtension("1234"));
+  // The simulator answers on COM7 only; the settings file names COM9.
+  struct Case {
+    std::vector<std::string> args;
+    int port;  // the port the program used
+  };
+  const Case cases[] = {
+      {{}, 9},                       // the settings file
+      {{"-PORT:7"}, 7},              // the window's command line beats the file
+      {{"/port:7"}, 7},              // any case, either switch character
+      {{"-PORT:7", "-PORT:x5"}, 7},  // an unusable form is ignored
+      {{"-PORT:x5"}, 9},
+      {{"-PORT:7", "--port", "9"}, 9},  // --port wins, wherever it stands
+      {{"--port", "7", "/PORT:9"}, 7},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"--json", "identify"});
+    const ProgramRun r = runProgram(exe, args);
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    if (c.port == 9) {
+      EXPECT_EQ(r.rc, 2);
+      EXPECT_NE(r.err.find("Cannot open port: COM9."), std::string::npos) << r.err;
+      continue;
+    }
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const json id = json::parse(r.out);
+    EXPECT_EQ(id["port"], 7);
+    ASSERT_EQ(id["extensions"].size(), 1u);  // found beside the program without --extensions
+    EXPECT_EQ(id["extensions"][0]["caption"], "Pump\u00b0 1234");
+  }
 }
 
 }  // namespace

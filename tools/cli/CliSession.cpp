@@ -41,6 +41,23 @@ void chain(Fn& event, Extra extra) {
   };
 }
 
+// A file name as the file system gives it: UTF-8 on this system, so kept when it is valid UTF-8;
+// anything else is taken as Windows-1252, like the texts inside the file.
+std::string fileNameText(const std::string& name) {
+  size_t i = 0;
+  while (i < name.size()) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    const int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (len == 0 || (len > 1 && c < 0xC2) || i + static_cast<size_t>(len) > name.size())
+      return cp1252ToUtf8(name);
+    for (int k = 1; k < len; ++k)
+      if ((static_cast<unsigned char>(name[i + static_cast<size_t>(k)]) & 0xC0) != 0x80)
+        return cp1252ToUtf8(name);
+    i += static_cast<size_t>(len);
+  }
+  return name;
+}
+
 }  // namespace
 
 void installSignalHandlers() {
@@ -66,7 +83,7 @@ std::optional<std::string> CliView::AskRecordingFile(const std::string& proposed
 
 bool CliView::ConfirmStopRecording(const std::string&) { return true; }
 
-Session::Session(int port, Output& out) : out_(out) {
+Session::Session(int port, Output& out, const std::string& extensionsDir) : out_(out) {
   auto timer = std::make_unique<LoopTimer>();
   timer_ = timer.get();
   console_ = std::make_unique<TQVLaserControl>(std::move(timer), &view_);
@@ -76,6 +93,16 @@ Session::Session(int port, Output& out) : out_(out) {
   laser().SetPort(static_cast<TPort>(port));
   console_->Options().Port = static_cast<uint16_t>(port);
   hookLaser();
+  extensions_ = std::make_unique<ExtensionManager>(*console_);
+  extensions_->OnCaptionChange = [this](TExtensionTab& t) {
+    emit({{"event", "ExtensionCaption"}, {"file", fileNameText(t.FileName)},
+          {"caption", cp1252ToUtf8(t.Window ? t.Window->Caption : std::string())}});
+  };
+  extensions_->OnLabelChange = [this](TExtensionTab& t) {
+    emit({{"event", "ExtensionLabel"}, {"file", fileNameText(t.FileName)},
+          {"text", cp1252ToUtf8(t.DisplayLabelText())}});
+  };
+  extensions_->loadFolder(extensionsDir);
 }
 
 Session::~Session() { console_.reset(); }
@@ -240,6 +267,8 @@ int Session::identify(int timeoutMs) {
         return true;
       },
       3000);
+  // The extension windows' captions as they stand after the replies to their start-up commands.
+  if (!extensions_->openWindows().empty()) extensions_->waitForStartupReplies(3000);
   return laser().Connected() ? kOk : kNoLaser;
 }
 
@@ -271,6 +300,11 @@ Json Session::identity() {
   j["serial_label"] = console_->Display().serialLabel;
   j["caption"] = CaptionText(CaptionSerial(l.LHCVersion(), l.LHCSN(), l.SN()));
   j["tabs"] = console_->Display().layout.tabs;
+  Json ext = Json::array();
+  for (const ExtensionManager::WindowInfo& w : extensions_->openWindows())
+    ext.push_back({{"file", fileNameText(w.file)}, {"name", cp1252ToUtf8(w.name)},
+                   {"caption", cp1252ToUtf8(w.caption)}});
+  j["extensions"] = ext;
   return j;
 }
 
@@ -281,8 +315,6 @@ void Session::disconnect() {
   if (laser().Connected()) laser().Disconnect();
   CheckSynchronize(0);
 }
-
-int defaultPort() { return consolePort(CommandLineOverrides{}); }
 
 double settingsSeederFrequency() {
   IniStore ini;

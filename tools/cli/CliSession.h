@@ -11,6 +11,7 @@
 
 #include "CliOutput.h"
 #include "console/QVLaserControl.h"
+#include "extensions/ExtensionManager.h"
 
 namespace qv::cli {
 
@@ -34,7 +35,8 @@ class CliView : public TQVLaserControlView {
 
 class Session {
  public:
-  Session(int port, Output& out);
+  // extensionsDir: the folder whose "*.ext" files describe extension windows.
+  Session(int port, Output& out, const std::string& extensionsDir);
   ~Session();
 
   TQVLaserControl& console() { return *console_; }
@@ -51,6 +53,7 @@ class Session {
   int identify(int timeoutMs);
   // The identification object (after identify).
   Json identity();
+  ExtensionManager& extensions() { return *extensions_; }
   // Prints every console event from now on as one stream object.
   void streamEvents();
   // Disconnects as the connect button does (no automatic detection afterwards).
@@ -78,12 +81,11 @@ class Session {
   CliView view_;
   LoopTimer* timer_ = nullptr;  // owned by the console
   std::unique_ptr<TQVLaserControl> console_;
+  std::unique_ptr<ExtensionManager> extensions_;  // its windows belong to the console
   bool streaming_ = false;
   bool maxCurrentSeen_[8] = {};
 };
 
-// The port the tool uses without --port: the console's settings file, else 1.
-int defaultPort();
 // The seeder frequency the console's settings file gives pulse-picker lasers of generation 2.
 double settingsSeederFrequency();
 

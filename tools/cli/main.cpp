@@ -1,6 +1,8 @@
-// qvlaser-cli [--port N] [--json] COMMAND …: the console's logic without a window.
+// qvlaser-cli [--port N] [-PORT:N] [--extensions DIR] [--json] COMMAND …: the console's logic
+// without a window.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <iostream>
@@ -13,23 +15,28 @@
 #include "console/ConsoleTexts.h"
 #include "platform/Clock.h"
 #include "recording/ParamFileReader.h"
+#include "shell/CommandLine.h"
+#include "shell/SettingsFile.h"
 
 namespace qv::cli {
 namespace {
 
 struct Globals {
   std::optional<int> port;
+  CommandLineOverrides consoleForms;  // "-PORT:n" and the other forms of the window's command line
+  std::string extensionsDir = executableFolder();
   bool json = false;
   int timeoutMs = 20000;
 };
 
-int portOf(const Globals& g) { return g.port ? *g.port : defaultPort(); }
+// --port, else the window's "-PORT:n", else the settings file's port, else 1.
+int portOf(const Globals& g) { return g.port ? *g.port : consolePort(g.consoleForms); }
 
 // --- identify / watch ------------------------------------------------------------------------
 
 int cmdIdentify(const Globals& g) {
   Output out(g.json);
-  Session s(portOf(g), out);
+  Session s(portOf(g), out, g.extensionsDir);
   const int rc = s.identify(g.timeoutMs);
   if (rc != kOk) return rc;
   out.value(s.identity());
@@ -39,7 +46,7 @@ int cmdIdentify(const Globals& g) {
 
 int cmdWatch(const Globals& g, double seconds, int detectIntervalMs, int reconnectWaitMs) {
   Output out(g.json);
-  Session s(portOf(g), out);
+  Session s(portOf(g), out, g.extensionsDir);
   const int rc = s.identify(g.timeoutMs);
   if (rc != kOk) return rc;
   out.line(s.identity());
@@ -73,7 +80,7 @@ int cmdWatch(const Globals& g, double seconds, int detectIntervalMs, int reconne
 
 int cmdSend(const Globals& g, const std::string& line) {
   Output out(g.json);
-  Session s(portOf(g), out);
+  Session s(portOf(g), out, g.extensionsDir);
   TQVLaserControl& c = s.console();
   bool failed = false;
   c.OnConnectFail = [&](TQVLaserControl&) { failed = true; };
@@ -114,7 +121,7 @@ int parseBranch(const std::string& text) {
 
 int cmdSet(const Globals& g, const SetRequest& r) {
   Output out(g.json);
-  Session s(portOf(g), out);
+  Session s(portOf(g), out, g.extensionsDir);
   const int rc = s.identify(g.timeoutMs);
   if (rc != kOk) return rc;
   s.streamEvents();
@@ -225,7 +232,7 @@ int cmdSet(const Globals& g, const SetRequest& r) {
 
 int cmdRecord(const Globals& g, const std::string& file, double seconds) {
   Output out(g.json);
-  Session s(portOf(g), out);
+  Session s(portOf(g), out, g.extensionsDir);
   const int rc = s.identify(g.timeoutMs);
   if (rc != kOk) return rc;
   TQVLaserControl& c = s.console();
@@ -392,6 +399,9 @@ int run(int argc, char** argv) {
   app.add_option("--port", g.port, "COM port number (default: the console's settings file, else 1)")
       ->check(CLI::Range(1, 256));
   app.add_flag("--json", g.json, "print JSON");
+  app.add_option("--extensions", g.extensionsDir,
+                 "folder of the extension files (default: the tool's own folder)")
+      ->check(CLI::ExistingDirectory);
   app.add_option("--timeout", g.timeoutMs, "longest identification, ms")->check(CLI::Range(100, 600000));
 
   auto* identify = app.add_subcommand("identify", "identify the laser and print what was found");
@@ -445,8 +455,13 @@ int run(int argc, char** argv) {
   catalogue->add_option("--variant", variant, "catalogue variant")
       ->check(CLI::IsMember({"branches", "single", "picker"}));
 
+  // The window's own forms ("-PORT:7", "/port:7", "-MemLeaks") are taken out before CLI11 sees them.
+  std::vector<std::string> args(argv + 1, argv + argc);
+  g.consoleForms = extractCommandLineOverrides(args);
+  if (g.consoleForms.memLeaks) enableLeakReport();
+  std::reverse(args.begin(), args.end());  // CLI11 takes a vector in reverse order
   try {
-    app.parse(argc, argv);
+    app.parse(args);
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
@@ -475,10 +490,12 @@ int run(int argc, char** argv) {
 }  // namespace qv::cli
 
 int main(int argc, char** argv) {
+  int rc = qv::cli::kFailure;
   try {
-    return qv::cli::run(argc, argv);
+    rc = qv::cli::run(argc, argv);
   } catch (const std::exception& e) {
     std::cerr << "qvlaser-cli: " << e.what() << std::endl;
-    return qv::cli::kFailure;
   }
+  qv::reportLeaksIfEnabled();  // "-MemLeaks", where the build has a leak checker
+  return rc;
 }
