@@ -36,8 +36,40 @@ TLaser::~TLaser() {
 void TLaser::Synced(const std::function<void()>& fn) {
   if (Destroying_) return;
   Synchronize([&] {
-    if (!Destroying_) fn();
+    if (Destroying_) return;
+    RaiseDialogue();
+    if (fn) fn();
   });
+}
+
+void TLaser::LogDialogue(bool sent, std::string text) {
+  std::lock_guard lk(ReceiveLock_);
+  if (DialogueBytes_ >= kMaxReceived) return;  // nobody runs the main thread: keep it bounded
+  DialogueBytes_ += text.size();
+  Dialogue_.push_back(TDialogue{sent, std::move(text)});
+}
+
+bool TLaser::DialoguePending() const {
+  std::lock_guard lk(ReceiveLock_);
+  return !Dialogue_.empty();
+}
+
+std::size_t TLaser::DialogueItems() const {
+  std::lock_guard lk(ReceiveLock_);
+  return Dialogue_.size();
+}
+
+void TLaser::RaiseDialogue() {
+  std::vector<TDialogue> items;
+  {
+    std::lock_guard lk(ReceiveLock_);
+    items.swap(Dialogue_);
+    DialogueBytes_ = 0;
+  }
+  for (const TDialogue& d : items) {
+    if (d.Sent && OnSend) OnSend(*this, d.Text);
+    if (!d.Sent && OnReceive) OnReceive(*this, d.Text);
+  }
 }
 
 // --- Connection ------------------------------------------------------------------------------
@@ -55,6 +87,9 @@ bool TLaser::Open() {
     HasRegulator_ = false;
     WarmUpRequired_ = false;
     Waiting_ = false;
+    // Drop what the driver holds now, before any command goes out: a reader thread that purged
+    // on its first start could throw away the answer to the first command.
+    PurgeInput();
     Reader_->Activate();
     if (OnConnect) OnConnect(this);
   } else if (OnConnectFail) {
@@ -79,6 +114,7 @@ bool TLaser::Connect() {
 }
 
 bool TLaser::Disconnect() {
+  RaiseDialogue();  // what was said on this connection, before OnDisconnect
   const bool wasOpen = Connected();
   const bool closed = Close();
   if (closed || !wasOpen) {
@@ -97,8 +133,8 @@ bool TLaser::Disconnect() {
     {
       std::lock_guard lk(ReceiveLock_);
       ReceivedText_.clear();
-      ReceivedChunks_.clear();
-      ReceivedChunkBytes_ = 0;
+      Dialogue_.clear();
+      DialogueBytes_ = 0;
     }
     for (auto& r : ProtectionPulseRange_) r = 0;
     for (auto& row : ProtectionCurrentLimit_)

@@ -457,13 +457,23 @@ class TLaser : public TComPort {
   std::atomic<std::uint64_t> CurrentSeq_{0};   // exchange of the sent head; 0: none
   std::atomic<std::uint64_t> AnsweredSeq_{0};  // last exchange that got its answer
   std::atomic<std::uint64_t> FailedSeq_{0};    // last exchange answered "ERROR"
-  mutable std::mutex ReceiveLock_;             // guards ReceivedText_ and ReceivedChunks_
+  mutable std::mutex ReceiveLock_;             // guards ReceivedText_, Dialogue_ and DialogueBytes_
   std::string ReceivedText_;                   // received, upper-cased, not yet consumed
-  // Raw reads not yet raised as OnReceive; the parser raises them before the answers they carry.
-  std::vector<std::string> ReceivedChunks_;
-  std::size_t ReceivedChunkBytes_ = 0;
-  mutable std::mutex
-      CountersLock_;  // guards CommandErrors_, VariousCommandErrors_, FailedCommands_
+  // Commands written and raw reads, in order, not yet raised as OnSend / OnReceive. The next
+  // hand-over to the main thread raises them first, so the dialogue is reported in order and
+  // before the answers it carries, without a hand-over of its own.
+  struct TDialogue {
+    bool Sent;  // OnSend; otherwise OnReceive
+    std::string Text;
+  };
+  std::vector<TDialogue> Dialogue_;
+  std::size_t DialogueBytes_ = 0;
+  void LogDialogue(bool sent, std::string text);
+  bool DialoguePending() const;
+  std::size_t DialogueItems() const;
+  void RaiseDialogue();  // main thread
+  // Guards CommandErrors_, VariousCommandErrors_ and FailedCommands_.
+  mutable std::mutex CountersLock_;
   std::uint8_t CommandErrors_ = 0;
   std::uint8_t VariousCommandErrors_ = 0;
   std::set<std::pair<TLaserCommand, std::uint8_t>> FailedCommands_;

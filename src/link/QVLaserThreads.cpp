@@ -132,13 +132,13 @@ void TOutputMonitor::Execute() {
       }
     }
     LastCmd = head.CmdStr;
-    // Raised before the bytes go out, so that the terminal shows the command before its answer
-    // and an answer to "clear error" cannot end the phase before it began.
-    L.Synced([&] {
-      if (L.OnSend) L.OnSend(L, LastCmd);
-      if (isClear) L.BeginErrorClearing();
-    });
-    if (L.CurrentSeq_ != head.Seq) continue;  // disconnected meanwhile: the node is gone
+    // Logged before the bytes go out, so that OnSend comes before the answer's OnReceive; a
+    // "clear error" begins its phase now, so that its answer cannot end the phase first.
+    L.LogDialogue(true, LastCmd);
+    if (isClear) {
+      L.Synced([&] { L.BeginErrorClearing(); });
+      if (L.CurrentSeq_ != head.Seq) continue;  // disconnected meanwhile: the node is gone
+    }
     ov->event().reset();
     L.WriteText(head.CmdStr + "\r", *ov);
     (void)ov->waitDone(static_cast<int>(TLaser::ResponseTimeout));
@@ -163,6 +163,8 @@ void TOutputMonitor::Execute() {
         break;
     }
     if (!Terminated() && L.Connected()) L.DropCommand(head.Seq);
+    // An exchange that ended without a hand-over (no answer dispatched) still reports its text.
+    if (!Terminated() && L.DialoguePending()) L.Synced(nullptr);
   }
 }
 
@@ -194,9 +196,9 @@ void TInputMonitor::Append(const char* bytes, std::uint32_t count) {
                                  ? TLaser::kMaxReceived - Laser.ReceivedText_.size()
                                  : 0;
     Laser.ReceivedText_.append(upper, 0, std::min<std::size_t>(room, upper.size()));
-    if (Laser.ReceivedChunkBytes_ < TLaser::kMaxReceived) {
-      Laser.ReceivedChunks_.emplace_back(bytes, count);
-      Laser.ReceivedChunkBytes_ += count;
+    if (Laser.DialogueBytes_ < TLaser::kMaxReceived) {
+      Laser.Dialogue_.push_back(TLaser::TDialogue{false, std::string(bytes, count)});
+      Laser.DialogueBytes_ += count;
     }
   }
   Laser.ReceiveEvent.set();
@@ -207,7 +209,6 @@ void TInputMonitor::Execute() {
   pthread_setname_np(pthread_self(), "qv-reader");
   std::unique_ptr<TOverlapped> ov = CreateOverlapped();
   TLaser& L = Laser;
-  if (L.Connected()) L.PurgeInput();
   // Waits are bounded so that a hang-up that lands between a look and a wait is seen soon.
   constexpr int kLook = 500;
   while (!Terminated()) {
@@ -298,20 +299,11 @@ class TBufferMonitor::Lines {
 
 std::string TBufferMonitor::Snapshot() {
   std::lock_guard lk(Laser.ReceiveLock_);
-  for (auto& c : Laser.ReceivedChunks_) Received_.push_back(std::move(c));
-  Laser.ReceivedChunks_.clear();
-  Laser.ReceivedChunkBytes_ = 0;
   return Laser.ReceivedText_;
 }
 
 void TBufferMonitor::Hand(const std::function<void()>& fn) {
-  TLaser& L = Laser;
-  L.Synced([&] {
-    for (const auto& c : Received_)
-      if (L.OnReceive) L.OnReceive(L, c);
-    if (fn) fn();
-  });
-  Received_.clear();
+  Laser.Synced(fn);
 }
 
 bool TBufferMonitor::CompleteLineBuffered() {
@@ -468,7 +460,8 @@ void TBufferMonitor::Execute() {
       // A line that arrives byte by byte (a real line at 57600 baud) would cost one hand-over
       // per byte: give the rest of the line a moment and hand the reads over with its answer.
       // A stream without line ends is still reported every few dozen reads.
-      if (!Received_.empty() && Received_.size() < kReceiveBatchReads && !Terminated() &&
+      const std::size_t logged = L.DialogueItems();
+      if (logged > 0 && logged < kReceiveBatchReads && !Terminated() &&
           RunEvent.wait(kReceiveBatchMs))
         continue;
     } else {
@@ -500,7 +493,7 @@ void TBufferMonitor::Execute() {
       std::lock_guard lk(L.ReceiveLock_);
       L.ReceivedText_.erase(0, std::min(consume, L.ReceivedText_.size()));
     }
-    if (!Received_.empty()) Hand(nullptr);  // reads that carried no answer
+    if (L.DialoguePending()) Hand(nullptr);  // reads that carried no answer
     if (!Terminated()) WaitUntilActive();
   }
 }

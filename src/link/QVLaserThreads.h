@@ -77,12 +77,11 @@ class TBufferMonitor : public TLaserMonitorThread {
   bool ReadCodeList(bool errorList);
   bool CompleteLineBuffered();
   void CapPartialLine();
-  // A copy of the receive text; the raw reads it contains move to Received_.
+  // A copy of the receive text.
   std::string Snapshot();
-  // Runs fn on the main thread after raising OnReceive for the reads collected so far.
+  // Runs fn on the main thread (after the dialogue logged so far is raised).
   void Hand(const std::function<void()>& fn);
 
-  std::vector<std::string> Received_;  // parser thread (and the main thread inside Hand)
   // How long reads without a complete line wait for more before OnReceive reports them.
   static constexpr int kReceiveBatchMs = 5;
   static constexpr std::size_t kReceiveBatchReads = 64;
