@@ -175,6 +175,20 @@ TEST_F(MainWindow, ReadOnlyProgramFolderUsesTheFallbackFolder) {
   ::chmod(ro.c_str(), 0755);
 }
 
+TEST_F(MainWindow, ProgramFolderNobodyCanWriteUsesTheFallbackFolder) {
+  // /proc exists and takes no new files, not even from root, so this runs where the read-only
+  // folder above cannot (as root).
+  struct stat st{};
+  if (::stat("/proc", &st) != 0 || !S_ISDIR(st.st_mode)) GTEST_SKIP() << "no /proc";
+  auto main = create({}, "/proc");
+  const std::string fallback = config.path() + "/QVLaserControl/QVLaserControlv4.ini";
+  EXPECT_EQ(main->SettingsFile().writePath, fallback);
+  ASSERT_TRUE(main->Destroy(0, 0));
+  qv::IniStore ini;
+  ASSERT_TRUE(ini.load(fallback));
+  EXPECT_EQ(ini.readString("Laser", "Port", ""), "1");
+}
+
 TEST_F(MainWindow, NoWritableFolderAtAllIsReportedAndLosesNothingElse) {
   writeFile(folder.file("blocker"), "a file, not a folder");
   ScopedEnv blocked{"XDG_CONFIG_HOME", folder.file("blocker") + "/sub"};
