@@ -134,9 +134,12 @@ void TOutputMonitor::Execute() {
     LastCmd = head.CmdStr;
     // Logged before the bytes go out, so that OnSend comes before the answer's OnReceive; a
     // "clear error" begins its phase now, so that its answer cannot end the phase first.
+    // A typed command (no catalogue index) is shown at once rather than with its answer.
     L.LogDialogue(true, LastCmd);
-    if (isClear) {
-      L.Synced([&] { L.BeginErrorClearing(); });
+    if (isClear || head.Index < 0) {
+      L.Synced([&] {
+        if (isClear) L.BeginErrorClearing();
+      });
       if (L.CurrentSeq_ != head.Seq) continue;  // disconnected meanwhile: the node is gone
     }
     ov->event().reset();

@@ -173,6 +173,18 @@ TEST_F(LaserLink, ReadsAreReportedRawBeforeTheAnswersTheyCarry) {
   EXPECT_EQ(sent.back(), "r60");
 }
 
+TEST_F(LaserLink, TypedCommandIsReportedSentBeforeItsAnswer) {
+  connectIdentified();
+  sent.clear();
+  laser->Send("r60", -1);
+  ASSERT_EQ(line(), "r60");
+  ASSERT_TRUE(pumpUntil([&] { return !sent.empty(); }));
+  EXPECT_EQ(sent, std::vector<std::string>{"r60"});
+  EXPECT_FALSE(saw("on"));
+  peer.send("LASER_ON\r\n");
+  EXPECT_TRUE(pumpUntilSeen("on"));
+}
+
 TEST_F(LaserLink, UnsolicitedCurrentAnswerChangesNothing) {
   connectIdentified();
   laser->ReadStatus();
