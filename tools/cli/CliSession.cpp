@@ -102,7 +102,8 @@ Session::Session(int port, Output& out, const std::string& extensionsDir) : out_
     emit({{"event", "ExtensionLabel"}, {"file", fileNameText(t.FileName)},
           {"text", cp1252ToUtf8(t.DisplayLabelText())}});
   };
-  extensions_->loadFolder(extensionsDir);
+  // An unknown program folder is no reason to read the files of the current one.
+  if (!extensionsDir.empty()) extensions_->loadFolder(extensionsDir);
 }
 
 Session::~Session() { console_.reset(); }

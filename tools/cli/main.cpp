@@ -396,7 +396,9 @@ int run(int argc, char** argv) {
   app.require_subcommand(1);
   app.fallthrough();
   Globals g;
-  app.add_option("--port", g.port, "COM port number (default: the console's settings file, else 1)")
+  app.add_option("--port", g.port,
+                 "COM port number (default: the window's -PORT:n, else the console's settings "
+                 "file, else 1)")
       ->check(CLI::Range(1, 256));
   app.add_flag("--json", g.json, "print JSON");
   app.add_option("--extensions", g.extensionsDir,
