@@ -83,11 +83,12 @@ class CliTest : public testing::Test {
     return r;
   }
 
-  // A folder with the extension files for the laser (serial 1234) and for another one.
+  // A folder with the extension files for the laser (serial 1234, in a file whose name is UTF-8,
+  // as the file system gives it) and for another laser.
   std::string extensionFolder() {
     const std::string dir = tmp_.file("ext");
     std::filesystem::create_directory(dir);
-    writeFile(dir + "/pump.ext", pumpExtension("99, 1234"));
+    writeFile(dir + "/p\u00fcmp.ext", pumpExtension("99, 1234"));
     writeFile(dir + "/other.ext", pumpExtension("555"));
     writeFile(dir + "/unnamed.ext", "[Extension]\nName=no serial numbers\n");
     return dir;
@@ -244,7 +245,8 @@ TEST_F(CliTest, ExtensionWindowsOpenForTheLaserTheyNameWithTheirStartUpReply) {
   // of a window that has just opened.
   EXPECT_EQ(
       json::parse(r.out)["extensions"],
-      json::parse(R"([{"file":"pump.ext","name":"Pump\u00b0 $1","caption":"Pump\u00b0 1234"}])"));
+      json::parse(
+          R"([{"file":"p\u00fcmp.ext","name":"Pump\u00b0 $1","caption":"Pump\u00b0 1234"}])"));
   EXPECT_EQ(receivedExactly("R01"), 1);  // other.ext, for serial 555, sent nothing
 }
 
@@ -277,8 +279,8 @@ TEST_F(CliTest, WatchReportsExtensionTextsWhenTheWindowReopens) {
       texts,
       (std::vector<json>{
           json::parse(
-              R"({"event":"ExtensionCaption","file":"pump.ext","caption":"Pump\u00b0 1234"})"),
-          json::parse(R"({"event":"ExtensionLabel","file":"pump.ext","text":"<1234>"})")}));
+              R"({"event":"ExtensionCaption","file":"p\u00fcmp.ext","caption":"Pump\u00b0 1234"})"),
+          json::parse(R"({"event":"ExtensionLabel","file":"p\u00fcmp.ext","text":"<1234>"})")}));
 }
 
 TEST_F(CliTest, ProgramFolderGivesThePortAndTheExtensionFiles) {
