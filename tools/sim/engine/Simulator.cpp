@@ -284,11 +284,13 @@ struct Simulator::Impl {
     if (master < 0 || bytes.empty()) return;
     size_t chunk = pace ? 1 : bytes.size();
     size_t done = 0;
+    // Each byte is due one byte time after the one before; the schedule restarts only when the
+    // line was idle, so a late wake-up is made good by the bytes after it instead of adding up.
+    if (pace) lineFreeAt = std::max(Clock::now(), lineFreeAt);
     while (done < bytes.size() && !stopping.load()) {
       if (pace) {
-        auto now = Clock::now();
-        if (lineFreeAt > now) std::this_thread::sleep_until(lineFreeAt);
-        lineFreeAt = std::max(now, lineFreeAt) + kByteTime;
+        if (lineFreeAt > Clock::now()) std::this_thread::sleep_until(lineFreeAt);
+        lineFreeAt += kByteTime;
       }
       ssize_t n = ::write(master, bytes.data() + done, std::min(chunk, bytes.size() - done));
       if (n > 0) {
