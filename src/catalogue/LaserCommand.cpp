@@ -1,5 +1,7 @@
 #include "catalogue/LaserCommand.h"
 
+#include "platform/Text.h"
+
 #include <charconv>
 #include <climits>
 #include <mutex>
@@ -23,10 +25,6 @@ constexpr const char* kNames[kLaserCommandCount] = {
     "lcSetPulseCount", "lcSetPulseNumber", "lcSetRegulatorLevel", "lcSetActualRegulatorLevel",
     "lcSetRegulator", "lcSetCommands", "lcCustomized", "lcUnknown", "lcWaitBeforeNext"};
 // clang-format on
-
-bool isBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
 
 std::string cut(std::string text) {
   if (text.size() > kMaxCommandText) text.resize(kMaxCommandText);
@@ -73,13 +71,7 @@ EListError::EListError(int index)
     : std::out_of_range("List index out of bounds (" + std::to_string(index) + ")"),
       index_(index) {}
 
-std::string TrimCommandText(const std::string& text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && isBlankOrControl(text[begin])) ++begin;
-  while (end > begin && isBlankOrControl(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
+std::string TrimCommandText(const std::string& text) { return qv::trimBlanks(text); }
 
 TCommandTextParts SplitCommandText(const std::string& text) {
   TCommandTextParts parts;

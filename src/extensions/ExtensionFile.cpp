@@ -1,5 +1,7 @@
 #include "extensions/ExtensionFile.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -18,14 +20,7 @@ int readInt(const qv::IniStore& ini, const std::string& section, const char* key
   return static_cast<int>(v);
 }
 
-bool isBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-std::string trim(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && isBlank(s[b])) ++b;
-  while (e > b && isBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
+std::string trim(const std::string& s) { return qv::trimBlanks(s); }
 
 // A whole piece as a signed decimal number.
 std::optional<long long> parsePiece(const std::string& text) {

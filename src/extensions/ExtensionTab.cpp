@@ -1,5 +1,7 @@
 #include "extensions/ExtensionTab.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -7,14 +9,7 @@
 
 namespace {
 
-bool isBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-std::string trim(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && isBlank(s[b])) ++b;
-  while (e > b && isBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
+std::string trim(const std::string& s) { return qv::trimBlanks(s); }
 
 std::string upper(std::string s) {
   for (char& c : s)

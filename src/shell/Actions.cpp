@@ -1,5 +1,7 @@
 #include "shell/Actions.h"
 
+#include "platform/Text.h"
+
 #include <cctype>
 #include <charconv>
 
@@ -36,8 +38,6 @@ std::vector<ActionInfo> makeTable() {
   return t;
 }
 
-bool isBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
 }  // namespace
 
 const std::vector<ActionInfo>& actionTable() {
@@ -67,11 +67,8 @@ std::array<TShortCut, kHotKeyCount> builtInHotKeys() {
 }
 
 std::optional<double> parsePresetCurrent(const std::string& text) {
-  std::size_t b = 0, e = text.size();
-  while (b < e && isBlank(text[b])) ++b;
-  while (e > b && isBlank(text[e - 1])) --e;
-  if (b == e) return std::nullopt;
-  std::string s = text.substr(b, e - b);
+  std::string s = qv::trimBlanks(text);
+  if (s.empty()) return std::nullopt;
   // Only plain decimal notation: sign, digits, one ".", an exponent. No "inf", "nan" or hex,
   // which the number parser would otherwise take.
   std::size_t i = 0;
