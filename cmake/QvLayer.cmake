@@ -1,12 +1,20 @@
-# qv_layer(NAME DEPS ...): the static library qv_NAME from every .cpp in src/NAME.
+# qv_layer(NAME [QT] DEPS ...): the static library qv_NAME from every .cpp in src/NAME (and,
+# with QT, its Qt resource files *.qrc, with moc and rcc run on them).
 # A layer with no sources yet is an interface library, so the graph stays whole.
 function(qv_layer name)
-  cmake_parse_arguments(L "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(L "QT" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${name}/*.cpp)
+  if(L_QT)
+    file(GLOB resources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${name}/*.qrc)
+    list(APPEND sources ${resources})
+  endif()
   if(sources)
     add_library(qv_${name} STATIC ${sources})
     target_include_directories(qv_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(qv_${name} PUBLIC ${L_DEPS})
+    if(L_QT)
+      set_target_properties(qv_${name} PROPERTIES AUTOMOC ON AUTORCC ON)
+    endif()
   else()
     add_library(qv_${name} INTERFACE)
     target_include_directories(qv_${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
@@ -14,15 +22,21 @@ function(qv_layer name)
   endif()
 endfunction()
 
-# qv_test_suite(NAME DEPS ...): one GoogleTest executable tests_NAME from tests/NAME/*.cpp.
+# qv_test_suite(NAME [QT] DEPS ...): one GoogleTest executable tests_NAME from tests/NAME/*.cpp.
+# QT: the suite's main makes one QApplication (offscreen) and the main-thread bridge.
 function(qv_test_suite name)
-  cmake_parse_arguments(T "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(T "QT" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${name}/*.cpp)
   if(NOT sources)
     return()
   endif()
   add_executable(tests_${name} ${sources})
-  target_link_libraries(tests_${name} PRIVATE ${T_DEPS} qv_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  if(T_QT)
+    set_target_properties(tests_${name} PROPERTIES AUTOMOC ON)
+    target_link_libraries(tests_${name} PRIVATE ${T_DEPS} qv_test_support qv_qt_test_main GTest::gtest GTest::gmock Qt6::Test)
+  else()
+    target_link_libraries(tests_${name} PRIVATE ${T_DEPS} qv_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+  endif()
   gtest_discover_tests(tests_${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QV_BUILD_DIR=${PROJECT_BINARY_DIR};QT_QPA_PLATFORM=offscreen")
 endfunction()

@@ -8,9 +8,11 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 kinds=("$@")
 [ ${#kinds[@]} -gt 0 ] || kinds=(normal asan tsan)
 
+supp="$here/tests/sanitizers"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$supp/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp}
 # Tests that need a display use Qt's offscreen platform; no X server is needed.
 export QT_QPA_PLATFORM=offscreen
 

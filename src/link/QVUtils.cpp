@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 
 #include "platform/Clock.h"
@@ -15,6 +16,7 @@ namespace {
 struct SyncItem {
   std::function<void()> fn;
   bool done = false;
+  bool detached = false;  // ForceQueue: nobody waits; the runner frees it
   std::exception_ptr error;
 };
 
@@ -68,6 +70,21 @@ void Synchronize(std::function<void()> fn) {
   if (item.error) std::rethrow_exception(item.error);
 }
 
+void ForceQueue(std::function<void()> fn) {
+  if (!fn) return;
+  auto* item = new SyncItem;
+  item->fn = std::move(fn);
+  item->detached = true;
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(gSyncMutex);
+    gQueue.push_back(item);
+    gPending.set();
+    hook = gHook;
+  }
+  if (hook) hook();
+}
+
 bool CheckSynchronize(int timeoutMs) {
   if (!IsMainThread()) return false;
   if (!gPending.wait(timeoutMs)) return false;
@@ -84,6 +101,12 @@ bool CheckSynchronize(int timeoutMs) {
       gQueue.pop_front();
     }
     std::exception_ptr error;
+    if (item->detached) {
+      std::unique_ptr<SyncItem> owned(item);
+      ran = true;
+      owned->fn();  // nobody to hand an exception to: it leaves through the caller
+      continue;
+    }
     try {
       item->fn();
     } catch (...) {

@@ -25,6 +25,11 @@ class TObject {
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 void Synchronize(std::function<void()> fn);
+// Queues fn for the main thread without waiting for it, from any thread, the main thread
+// included: it runs in a later CheckSynchronize, after the item being run has returned (so a
+// worker that handed over the current item goes on). For work that must not hold a worker, such
+// as a dialog opened while an answer is being handled.
+void ForceQueue(std::function<void()> fn);
 // Main thread: runs every queued item, waiting up to timeoutMs for the first; true when one ran.
 bool CheckSynchronize(int timeoutMs = 0);
 void SetMainThreadWakeHook(std::function<void()> hook);
