@@ -99,16 +99,25 @@ void drawErrorMark(QPainter& p, const QSize& size) {
 
 // ---- words drawn as outlines with a light halo, so they read over the symbol ----
 
-// The largest bold font whose rendering of `text` fits `box`.
+// The largest bold font (in whole pixels, at least 5) whose outline of `text` fits `box`.
 QFont fittedFont(const QString& text, const QSizeF& box, const QString& face) {
   QFont f = consoleFont(face, 10, QFont::Bold);
-  for (int px = qFloor(box.height()); px > 4; --px) {
+  const auto fits = [&](int px) {
     f.setPixelSize(px);
     QPainterPath path;
     path.addText(0, 0, f, text);
     const QRectF r = path.boundingRect();
-    if (r.width() <= box.width() && r.height() <= box.height()) break;
+    return r.width() <= box.width() && r.height() <= box.height();
+  };
+  int lo = 5, hi = std::max(5, qFloor(box.height()));
+  while (lo < hi) {  // the outline grows with the size: the largest that fits
+    const int mid = (lo + hi + 1) / 2;
+    if (fits(mid))
+      lo = mid;
+    else
+      hi = mid - 1;
   }
+  f.setPixelSize(lo);
   return f;
 }
 
