@@ -45,12 +45,15 @@ TEST_F(LaserLink, HeadSerialReadAnsweredErrorMeansGeneration2) {
   EXPECT_EQ(count("error r02 2/0"), 0);
 }
 
-TEST_F(LaserLink, AHeadSerialOfZeroLeavesTheLaserConnecting) {
+TEST_F(LaserLink, AHeadSerialOfZeroEndsIdentificationAndFailuresAreReported) {
   answerIdentification("0");
   ASSERT_TRUE(laser->Connect());
   ASSERT_TRUE(pumpUntilSeen("connected"));
   EXPECT_EQ(laser->LHCSN(), 0);
-  EXPECT_TRUE(laser->Connecting());
+  EXPECT_FALSE(laser->Connecting());
+  ASSERT_TRUE(pumpUntil([&] { return laser->QueuedCommands() == 0; }));
+  laser->ReadState();  // unanswered
+  EXPECT_TRUE(pumpUntilSeen("timeout r99 24/0"));
 }
 
 TEST_F(LaserLink, WaitQueuedWhileClosedDoesNotDelayTheNextConnection) {
