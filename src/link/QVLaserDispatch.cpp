@@ -99,7 +99,9 @@ void TLaser::DispatchAnswer(const TCommandSyntax& Entry, const TLaserMsg& Captur
           SendCommand(lcReadFirmwareVersion, 0);
           if (OnLaserConnected) OnLaserConnected(this);
         }
-        if (v > 0) ConnectingFlag_ = false;
+        // Identification ends here whatever the head serial: a laser without a head (0 or
+        // below) must fail, be disconnected and be reconnected like any other.
+        ConnectingFlag_ = false;
       } else {
         LHCSN_ = v;
       }
