@@ -531,12 +531,17 @@ bool TLaser::HandleFailure(const TCommandSyntax& Entry, TFailureKind Kind, bool 
       if (OnConnectLaserFail) OnConnectLaserFail(this);
     } else if (cmd == lcReadLHC03SN) {
       if (RetryCheck(Entry, RetriesAllowed)) return false;
+      ConnectingFlag_ = false;
       if (Kind == TFailureKind::ErrorAnswer) {
         LHCVersion_ = 2;
-        ConnectingFlag_ = false;
         if (OnLaserConnected) OnLaserConnected(this);
+      } else {
+        // A controller that gives its serial but never its head serial is not identified; left
+        // open, the port would hold a laser nobody sets up, polls or fails, and automatic
+        // detection would never try again. It ends as a laser that did not answer at all.
+        Disconnect();
+        if (OnConnectLaserFail) OnConnectLaserFail(this);
       }
-      ConnectingFlag_ = false;
     }
     return false;
   }

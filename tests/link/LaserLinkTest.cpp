@@ -45,6 +45,18 @@ TEST_F(LaserLink, HeadSerialReadAnsweredErrorMeansGeneration2) {
   EXPECT_EQ(count("error r02 2/0"), 0);
 }
 
+// A controller that answers its serial but never its head serial ends the attempt as a laser
+// that did not answer (the port closes, so automatic detection tries again) instead of staying
+// open unidentified.
+TEST_F(LaserLink, SilentHeadSerialReadEndsTheAttemptAsNoLaser) {
+  peer.respond("r01", "S/N: 77\r\n");
+  ASSERT_TRUE(laser->Connect());
+  ASSERT_TRUE(pumpUntilSeen("laserfail", 10000));
+  EXPECT_FALSE(laser->Connected());
+  EXPECT_FALSE(saw("connected"));
+  EXPECT_EQ(count("disconnect"), 1);
+}
+
 TEST_F(LaserLink, AHeadSerialOfZeroEndsIdentificationAndFailuresAreReported) {
   answerIdentification("0");
   ASSERT_TRUE(laser->Connect());
