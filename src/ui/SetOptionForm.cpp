@@ -177,9 +177,22 @@ OptionDialog::OptionDialog(QWidget* parent) : QDialog(parent) {
   connect(ok_, &QPushButton::clicked, this, &OptionDialog::BitBtn1Click);
   connect(cancel_, &QPushButton::clicked, this, &OptionDialog::BitBtn2Click);
 
+  // While the ports are probed: a busy bar beside the buttons.
+  busy_ = new QProgressBar(this);
+  busy_->setObjectName(QStringLiteral("ProbeProgress"));
+  busy_->setRange(0, 0);
+  busy_->setTextVisible(false);
+  busy_->setFixedWidth(90);
+  busy_->setToolTip(tr(kSearchingText));
+  busy_->hide();
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(busy_, 0, Qt::AlignVCenter);
+  bottom->addStretch(1);
+  bottom->addWidget(buttons);
+
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tabs_);
-  layout->addWidget(buttons);
+  layout->addLayout(bottom);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   timer1_ = new QTimer(this);
@@ -217,24 +230,13 @@ QWidget* OptionDialog::makeGeneralTab() {
           [this] { timer1_->start(); });  // LaserPortSelect
   auto* portLabel = new QLabel(tr("Laser port"), laser);
   portLabel->setBuddy(laserPort_);
-  busy_ = new QProgressBar(laser);
-  busy_->setObjectName(QStringLiteral("ProbeProgress"));
-  busy_->setRange(0, 0);
-  busy_->setTextVisible(false);
-  busy_->setMaximumWidth(70);
-  busy_->setToolTip(tr(kSearchingText));
-  QSizePolicy keep = busy_->sizePolicy();
-  keep.setRetainSizeWhenHidden(true);  // the row keeps its width while nothing is probed
-  busy_->setSizePolicy(keep);
-  busy_->hide();
   auto* laserGrid = new QGridLayout(laser);
   laserGrid->addWidget(portLabel, 0, 0);
   laserGrid->addWidget(laserPort_, 0, 1);
-  laserGrid->addWidget(busy_, 0, 2);
   laserGrid->setColumnStretch(1, 1);
   laserGrid->addWidget(
       noteBand(tr("Port marked with * in drop-down list is the one this program is using."), laser),
-      1, 0, 1, 3);
+      1, 0, 1, 2);
 
   auto* automation = new QGroupBox(tr(" Automation "), page);
   autoDetect_ = new QCheckBox(tr("Detect Laser connection for every"), automation);

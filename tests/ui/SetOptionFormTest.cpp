@@ -149,17 +149,34 @@ TEST_F(OptionDialogTest, ControlsAsDesigned) {
             qv::kFreeTextTagMask);
   for (QLineEdit* edit : dialog.findChildren<QLineEdit*>())
     EXPECT_TRUE(edit->property(qv::kTagProperty).isValid()) << qPrintable(edit->objectName());
+}
 
-  if (const char* dir = std::getenv("QV_SNAPSHOT_DIR")) {
-    dialog.show();
+// Pictures of the tabs for a person to look at (QV_SNAPSHOT_DIR=folder).
+TEST_F(OptionDialogTest, Snapshots) {
+  const char* dir = std::getenv("QV_SNAPSHOT_DIR");
+  if (!dir) GTEST_SKIP() << "QV_SNAPSHOT_DIR not set";
+  console.Options().PresetCurrents[1] = "12.5";
+  console.Options().PresetCurrents[5] = "20";
+  console.Options().DetectEnabled = true;
+  qv::sim::Simulator laser("gen2");
+  ASSERT_TRUE(laser.start(3, ports.path())) << laser.lastError();
+  ports.linkDangling(4);
+  edit([&] {
     for (int i = 0; i < tabs()->count(); ++i) {
       tabs()->setCurrentIndex(i);
       QCoreApplication::processEvents();
       dialog.grab().save(
           QStringLiteral("%1/options-%2.png").arg(QString::fromLocal8Bit(dir)).arg(i));
     }
-    dialog.hide();
-  }
+    tabs()->setCurrentIndex(0);
+    port()->showPopup();
+    dialog.grab().save(QStringLiteral("%1/options-probing.png").arg(QString::fromLocal8Bit(dir)));
+    qv::runEventLoopUntil([&] { return !dialog.probing(); }, 15000);
+    port()->view()->window()->grab().save(
+        QStringLiteral("%1/options-list.png").arg(QString::fromLocal8Bit(dir)));
+    port()->hidePopup();
+    click("BitBtn2");
+  });
 }
 
 TEST_F(OptionDialogTest, OkTakesAValidPortText) {
