@@ -12,12 +12,10 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -34,6 +32,7 @@
 #include "shell/KeyFilter.h"
 #include "ui/ProtocolText.h"
 #include "ui/ShortCutKeys.h"
+#include "widgets/ConsoleImages.h"
 
 #ifndef QV_VERSION_TEXT
 #define QV_VERSION_TEXT ""
@@ -120,28 +119,8 @@ QSpinBox* intervalField(const char* name, int minimum, QWidget* parent) {
   return spin;
 }
 
-// Stand-in for the application icon while the console's pictures do not provide one: a laser
-// head with its beam.
-QPixmap placeholderIcon(int size) {
-  QPixmap pm(size, size);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing);
-  const qreal s = size / 64.0;
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(0x2F, 0x4B, 0x6E));
-  p.drawRoundedRect(QRectF(4 * s, 18 * s, 34 * s, 28 * s), 4 * s, 4 * s);
-  p.setBrush(QColor(0x9F, 0xB6, 0xCF));
-  p.drawRect(QRectF(38 * s, 27 * s, 6 * s, 10 * s));
-  p.setPen(QPen(QColor(0x2E, 0xC4, 0x4E), 4 * s, Qt::SolidLine, Qt::RoundCap));
-  p.drawLine(QPointF(46 * s, 32 * s), QPointF(60 * s, 32 * s));
-  return pm;
-}
-
 QPixmap applicationPicture(int size) {
-  const QIcon icon = QGuiApplication::windowIcon();
-  if (!icon.isNull()) return icon.pixmap(size, size);
-  return placeholderIcon(size);
+  return applicationIcon().pixmap(size, size);
 }
 
 // The documentation the About tab links to: the installed copy beside the program, else the
