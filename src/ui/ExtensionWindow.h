@@ -43,8 +43,9 @@ class ExtensionToolWindow : public QWidget {
 
 // Listens to an extension manager and owns the Qt windows of its tabs. The manager's events are
 // this object's for its lifetime (create it after the manager, destroy it before). With a main
-// window, the windows are owned by it and docked against its frame, and they follow it when it
-// moves or is resized.
+// window, the windows are owned by it and docked against its outer frame, and they follow it when
+// it moves or is resized. TQVLaserControlMain::Create hands the manager its own WindowBounds, so
+// the main window sets that to outerBounds(*this) as well.
 class ExtensionWindows : public QObject {
  public:
   ExtensionWindows(ExtensionManager& manager, QWidget* mainWindow);

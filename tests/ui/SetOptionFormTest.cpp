@@ -180,13 +180,20 @@ TEST_F(OptionDialogTest, Snapshots) {
 }
 
 TEST_F(OptionDialogTest, OkTakesAValidPortText) {
-  EXPECT_TRUE(edit([&] {
-    EXPECT_EQ(port()->currentText(), "COM2");
-    port()->setEditText(QStringLiteral("  com12 "));
-    click("BitBtn1");
-  }));
-  EXPECT_EQ(console.Options().Port, 12);
-  EXPECT_EQ(console.Laser().Port(), 12);  // the console tried the new port at once
+  for (bool enterKey : {false, true}) {
+    console.Options().Port = 2;
+    EXPECT_TRUE(edit([&] {
+      EXPECT_EQ(port()->currentText(), "COM2");
+      port()->setEditText(enterKey ? QStringLiteral("com13") : QStringLiteral("  com12 "));
+      if (enterKey)
+        QTest::keyClick(port()->lineEdit(), Qt::Key_Return);  // OK is the default button
+      else
+        click("BitBtn1");
+    }));
+    const int expected = enterKey ? 13 : 12;
+    EXPECT_EQ(console.Options().Port, expected);
+    EXPECT_EQ(console.Laser().Port(), expected);  // the console tried the new port at once
+  }
 }
 
 TEST_F(OptionDialogTest, OkRefusesABadPortTextAndStaysOnGeneral) {
