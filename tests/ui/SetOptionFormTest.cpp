@@ -361,4 +361,19 @@ TEST_F(OptionDialogTest, PortListIsProbedWithoutBlockingTheWindow) {
   EXPECT_TRUE(console.Laser().Connected());
 }
 
+// Closing the program while the list is being probed: the dialog waits for the probe, and its
+// late answer goes nowhere.
+TEST_F(OptionDialogTest, DestroyedWhileProbing) {
+  qv::sim::Config quiet;
+  quiet.faults.silent = true;
+  qv::sim::Simulator silent(quiet);
+  ASSERT_TRUE(silent.start(7, ports.path())) << silent.lastError();
+  auto probing = std::make_unique<qv::OptionDialog>();
+  probing->show();
+  probing->findChild<QComboBox*>(QStringLiteral("LaserPort"))->showPopup();
+  EXPECT_TRUE(probing->probing());
+  probing.reset();
+  qv::runEventLoopUntil([] { return false; }, 100);
+}
+
 }  // namespace
