@@ -185,6 +185,11 @@ OptionDialog::OptionDialog(QWidget* parent) : QDialog(parent) {
 }
 
 OptionDialog::~OptionDialog() {
+  // The base class still hides the dialog (and an open list) and deletes the controls after
+  // this object's own members are gone: nothing of that may reach the handlers any more.
+  laserPort_->onDropDown = nullptr;
+  laserPort_->onCloseUp = nullptr;
+  for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
   joinProbe();
 }
 
