@@ -267,6 +267,9 @@ void TQVLaserControl::LaserLaserConnected() {
     WarningExplanations_.LoadGeneration3Warnings();
   } else {
     Display_.serialLabel = SerialLabel(psSerial);
+    // An older controller has no head serial, so it never reaches the pulse-picker check that
+    // would load its table: it gets its texts now, as it is identified.
+    ErrorExplanations_.LoadOlderGenerationErrors();
   }
   displayChanged();
   if (headSerial > 0) {

@@ -147,6 +147,19 @@ TEST_F(ConsoleTest, ExplanationTablesFollowTheLaserFound) {
   EXPECT_TRUE(console_->Display().coverShown);
 }
 
+TEST_F(ConsoleTest, OlderGenerationErrorsCarryTheirTexts) {
+  qv::sim::Config config;
+  config.errors = {73, 1042};
+  startSim("gen2", config);
+  int errorEvents = 0;
+  console_->OnLaserError = [&](TQVLaserControl&) { ++errorEvents; };
+  connect();
+  ASSERT_TRUE(pump([&] { return errorEvents > 0; }));
+  EXPECT_EQ(console_->Display().status.symbolHint,
+            "Laser error list\r\n-----------------\r\n[73]  Flow rate of cooling water is out of "
+            "working range\r\n[1042] ");
+}
+
 TEST_F(ConsoleTest, PickerSetupFillsTheProtectionPanel) {
   startSim("gen3-picker");
   connect();
