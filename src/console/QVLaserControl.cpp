@@ -19,6 +19,12 @@ constexpr const char* kStopRecordingQuestion =
 
 bool inMask(TBranchMask mask, int b) { return mask.Contains(b); }
 
+// A nominal current is never negative: what lies below 0 (a typed "-5", or a small negative
+// that would go out as "-0.00") is set as 0, as what lies above the maximum is set as the maximum.
+double notBelowZero(double current) {
+  return current > 0 ? current : 0.0;
+}
+
 }  // namespace
 
 void TQVLaserControlView::Pause(int ms) { qv::sleepMs(ms); }
@@ -635,7 +641,7 @@ bool TQVLaserControl::ApplyCurrent(int branch) {
 bool TQVLaserControl::ApplyCurrent(int branch, const std::string& text) {
   const auto value = qv::parseDecimal(text);
   if (!value || branch < 1 || branch > 255) return false;
-  Laser_->SetCurrent(static_cast<uint8_t>(branch), *value);
+  Laser_->SetCurrent(static_cast<uint8_t>(branch), notBelowZero(*value));
   Laser_->ReadCurrent(static_cast<uint8_t>(branch));
   return true;
 }
@@ -644,7 +650,7 @@ void TQVLaserControl::SetAllCurrents(double value) {
   for (int b = 1; b <= 4; ++b) {
     if (!Display_.layout.currentEntry[b]) continue;
     const double max = Laser_->MaxCurrent(b);
-    Laser_->SetCurrent(static_cast<uint8_t>(b), value > max ? max : value);
+    Laser_->SetCurrent(static_cast<uint8_t>(b), notBelowZero(value > max ? max : value));
     Laser_->ReadCurrent(static_cast<uint8_t>(b));
   }
 }

@@ -485,6 +485,25 @@ TEST_F(ConsoleTest, StopBeforeTheRunningTimeReturnsToIdle) {
   EXPECT_FALSE(console_->Display().recordingLampVisible);
 }
 
+// --- Parameter entry -------------------------------------------------------------------------
+
+TEST_F(ConsoleTest, CurrentsBelowZeroAreSetAsZero) {
+  startSim("gen3-2branch");
+  connect();
+  ASSERT_TRUE(pump([&] { return laser().MaxCurrent(2) > 0; }));
+  sim_->clearReceived();
+  EXPECT_TRUE(console_->ApplyCurrent(1, "-5"));
+  EXPECT_TRUE(console_->ApplyCurrent(2, "-0.004"));  // would go out as "-0.00"
+  console_->SetAllCurrents(-2.5);                    // a preset of "-2.5"
+  ASSERT_TRUE(
+      pump([&] { return sim_->countReceived("w62") >= 2 && laser().QueuedCommands() == 0; }));
+  Strings sets;
+  for (const std::string& c : sim_->received()) {
+    if (c[0] == 'w') sets.push_back(c);
+  }
+  EXPECT_EQ(sets, (Strings{"w61 0.00", "w62 0.00", "w61 0.00", "w62 0.00"}));
+}
+
 // --- Pulse rate ------------------------------------------------------------------------------
 
 TEST_F(ConsoleTest, PulseRateRaisesCurrentsAtTheirMaximumAndIsClamped) {
