@@ -319,7 +319,8 @@ void Session::disconnect() {
 
 double settingsSeederFrequency() {
   IniStore ini;
-  ini.load(locateSettingsFile(executableFolder()).readPath);
+  // The window's file, not one named after this tool.
+  ini.load(locateSettingsFile(executableFolder(), kSettingsBaseName).readPath);
   return readSeederFrequency(ini);
 }
 
