@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -185,6 +186,13 @@ TEST_F(CliTest, RecordThenExport) {
   EXPECT_GT(summary["samples"].get<int>(), 0);
   EXPECT_GE(summary["chunks"].get<int>(), 1);
   EXPECT_EQ(summary["bytes"].get<size_t>(), slurp(file).size());
+  // The stop's three texts all reached the laser before the port closed ("w9 0" only the stop
+  // sends; the recording's oven reads send "w09 0", "w19 0" and "w29 0").
+  const std::vector<std::string> got = sim_->received();
+  const auto stop = std::find(got.begin(), got.end(), "w9 0");
+  ASSERT_NE(stop, got.end());
+  EXPECT_EQ(std::vector<std::string>(stop, std::min(stop + 3, got.end())),
+            (std::vector<std::string>{"w9 0", "w19 0", "w29 0"}));
 
   const ProgramRun exp = run({"--json", "export", file});
   ASSERT_EQ(exp.rc, 0) << exp.err;

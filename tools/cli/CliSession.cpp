@@ -244,6 +244,10 @@ bool Session::runUntil(const std::function<bool()>& done, int timeoutMs) {
   return held;
 }
 
+bool Session::runUntilQueueEmpty(int timeoutMs) {
+  return runUntil([&] { return !laser().Connected() || laser().QueuedCommands() == 0; }, timeoutMs);
+}
+
 void Session::runFor(int ms) {
   runUntil([] { return false; }, ms);
 }

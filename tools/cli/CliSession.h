@@ -47,6 +47,10 @@ class Session {
   // Runs the console's loop until done() holds, the time is up (false) or an interrupt.
   bool runUntil(const std::function<bool()>& done, int timeoutMs);
   void runFor(int ms);
+  // Runs until every command queued so far has had its exchange (the queue ran empty) or the
+  // laser is gone; false when that took longer than timeoutMs. Background reads join the queue
+  // only when it is empty, so they never keep it from running empty.
+  bool runUntilQueueEmpty(int timeoutMs);
 
   // Connects as the connect button does and waits for the whole setup. kOk, kPortFailed or
   // kNoLaser (with the reason on stderr).

@@ -212,8 +212,7 @@ int cmdSet(const Globals& g, const SetRequest& r) {
   const int phaseMs = int(std::max(s.laser().ResetingDuration(), s.laser().ErrorClearingDuration())) + 5000;
   if (waitReset) s.runUntil([&] { return s.reseted != resetsBefore; }, phaseMs);
   if (waitCleared) s.runUntil([&] { return s.clearedError != clearedBefore; }, phaseMs);
-  const bool settled = s.runUntil(
-      [&] { return !s.laser().Connected() || s.laser().QueuedCommands() == 0; }, 15000);
+  const bool settled = s.runUntilQueueEmpty(15000);
   s.runFor(100);
   const bool connected = s.laser().Connected();
   s.disconnect();
@@ -248,6 +247,7 @@ int cmdRecord(const Globals& g, const std::string& file, double seconds) {
     if (!startFailed) std::cerr << "The laser did not report its running time." << std::endl;
     c.StopRecording();
     s.runUntil([&] { return c.RecordingState() == 0; }, 2000);
+    s.runUntilQueueEmpty(5000);  // the stop's texts go out before the port closes
     s.disconnect();
     return kFailure;
   }
@@ -255,6 +255,8 @@ int cmdRecord(const Globals& g, const std::string& file, double seconds) {
   const bool stillRecording = c.RecordingState() == 2;
   if (stillRecording) c.RecordParamClick();  // the button, confirmed
   s.runUntil([&] { return c.RecordingState() == 0; }, 10000);
+  // The stop queued "w9 0", "w19 0" and "w29 0"; a disconnection now would drop them.
+  s.runUntilQueueEmpty(5000);
   s.disconnect();
   if (c.RecordingState() != 0) {
     std::cerr << "The recording did not finish." << std::endl;
