@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "CliOutput.h"
@@ -29,8 +30,15 @@ class CliView : public TQVLaserControlView {
   std::optional<std::string> AskRecordingFile(const std::string& proposedName) override;
   bool ConfirmStopRecording(const std::string& question) override;
 
+  // Prints a text for the person on stderr, once: the console tells some things both in a box
+  // and as a notice.
+  void say(const std::string& text, const std::string& title = {});
+
   std::optional<std::string> recordingFile;  // the answer to the save dialog
   std::string proposedFile;                  // what the console proposed
+
+ private:
+  std::set<std::string> said_;
 };
 
 class Session {
@@ -58,8 +66,11 @@ class Session {
   // The identification object (after identify).
   Json identity();
   ExtensionManager& extensions() { return *extensions_; }
-  // Prints every console event from now on as one stream object.
-  void streamEvents();
+  // Prints the console's events from now on as stream objects: every event in JSON or with
+  // `all`, else what a person watching wants to read (ChangeFilter).
+  void streamEvents(bool all = true);
+  // While events are not printed: command failures are said on stderr.
+  bool sayFailures = false;
   // Disconnects as the connect button does (no automatic detection afterwards).
   void disconnect();
 
@@ -87,6 +98,8 @@ class Session {
   std::unique_ptr<TQVLaserControl> console_;
   std::unique_ptr<ExtensionManager> extensions_;  // its windows belong to the console
   bool streaming_ = false;
+  bool streamAll_ = true;
+  ChangeFilter filter_;
   bool maxCurrentSeen_[8] = {};
 };
 
