@@ -127,6 +127,7 @@ class TQVLaserControl {
   const TConsoleDisplay& Display() const { return Display_; }
   TConsoleDisplay& MutableDisplay() { return Display_; }  // for the view's entry fields
   const qv::TerminalLog& TerminalLog() const { return Log_; }
+  qv::TerminalLog& TerminalLog() { return Log_; }  // for the view's OnEdit
   const qv::CommandHistory& CmdHistory() const { return History_; }
   TQVLaserStatus LaserStatus() const { return LaserStatus_; }
   int RecordingState() const { return RecordingState_; }

@@ -32,11 +32,13 @@ struct LogEdit {
 // as whole lines from the top (a single line longer than the whole budget loses its oldest
 // characters). Every edit costs the same however much was logged before.
 //
-// What a view does: start from an empty document (or from Runs() when it comes later) and apply
-// every OnEdit in order: put the cursor at `position`, select `removed` positions to the right,
-// replace them with `text` in `colour`. Edits only ever touch the end of the log (the last line
-// and what follows it) or, when old lines are dropped, remove text at position 0 with nothing
-// inserted. Clear is one edit that removes everything. The view needs no bound of its own.
+// What a view does: start from an empty document (or, when it comes later, from Runs(), each
+// "\r\n" in them written as one paragraph break) and apply every OnEdit in order: put the cursor
+// at `position`, select `removed` positions to the right, replace them with `text` in `colour`
+// (each "\n" a paragraph break). Edits only ever touch the end of the log (the last line and
+// what follows it) or, when old lines are dropped, remove text at position 0 with nothing
+// inserted. Clear is one edit that removes everything. The view then holds exactly Length()
+// positions and needs no bound of its own.
 class TerminalLog {
  public:
   static constexpr size_t kMaxLines = 10000;
