@@ -372,6 +372,23 @@ TEST_F(CliTest, PlainWatchPrintsWhatChanges) {
   const ProgramRun all = run({"--port", "7", "watch", "--seconds", "1", "--all"});
   ASSERT_EQ(all.rc, 0) << all.err;
   EXPECT_NE(all.out.find("OnLaserParam command=lcReadState"), std::string::npos);
+
+  // While the laser is away, automatic detection fails at every interval; that is said once.
+  qv::sim::Faults away;
+  away.hangUpAfterMs = 1500;
+  away.comeBackAfterMs = 500;
+  sim_->setFaults(away);
+  const ProgramRun lost = run({"--port", "7", "watch", "--seconds", "5", "--detect-interval", "50",
+                               "--reconnect-wait", "8000"});
+  ASSERT_EQ(lost.rc, 0) << lost.err;
+  auto count = [&](const std::string& what) {
+    int n = 0;
+    for (size_t at = lost.out.find(what); at != std::string::npos; at = lost.out.find(what, at + 1))
+      ++n;
+    return n;
+  };
+  EXPECT_EQ(count("\nOnConnectFail"), 1) << lost.out;
+  EXPECT_EQ(count("\nOnLaserConnected"), 1) << lost.out;
 }
 
 TEST_F(CliTest, ExtensionWindowsOpenForTheLaserTheyNameWithTheirStartUpReply) {

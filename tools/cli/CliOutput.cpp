@@ -82,9 +82,9 @@ bool ChangeFilter::shows(const Json& object) {
     lastShown_.erase("OnLaserWarning");
     return true;
   }
-  static const char* const kAlways[] = {"OnConnectFail",
-                                        "OnLaserConnectFail",
-                                        "OnLaserErrorDismissed",
+  // Failed connection attempts are keyed like values: automatic detection repeats them at its
+  // interval while the laser is away, and only the first is news.
+  static const char* const kAlways[] = {"OnLaserErrorDismissed",
                                         "OnLaserWarningDismissed",
                                         "OnLaserCommandError",
                                         "OnLaserCommandTimeout",

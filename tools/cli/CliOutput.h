@@ -17,8 +17,9 @@ std::string cp1252ToUtf8(const std::string& bytes);
 // characters the code page lacks, and bytes that are not UTF-8, become "?".
 std::string utf8ToCp1252(const std::string& text);
 
-// Which stream objects a person watching the laser reads (plain `watch`): every connection event,
-// status change, failure and notice, and of the values only those that differ from the last one
+// Which stream objects a person watching the laser reads (plain `watch`): every connection and
+// disconnection, status change, command failure and notice; of the values, and of the failed
+// connection attempts that automatic detection repeats, only those that differ from the last one
 // shown for the same event and branch (or extension file). The value-less parameter events never
 // show. After a (dis)connection every value is news again, and after a status change so are the
 // error and warning lists.
