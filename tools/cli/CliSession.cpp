@@ -66,7 +66,8 @@ void installSignalHandlers() {
 }
 
 void CliView::say(const std::string& text, const std::string& title) {
-  if (!said_.insert(text).second) return;
+  if (text == lastSaid_) return;
+  lastSaid_ = text;
   // The console's texts use CR LF; a terminal wants LF.
   std::string t;
   for (char c : text) {

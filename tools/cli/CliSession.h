@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "CliOutput.h"
@@ -30,15 +29,15 @@ class CliView : public TQVLaserControlView {
   std::optional<std::string> AskRecordingFile(const std::string& proposedName) override;
   bool ConfirmStopRecording(const std::string& question) override;
 
-  // Prints a text for the person on stderr, once: the console tells some things both in a box
-  // and as a notice.
+  // Prints a text for the person on stderr, but not twice in a row: the console tells some things
+  // both in a box and as a notice.
   void say(const std::string& text, const std::string& title = {});
 
   std::optional<std::string> recordingFile;  // the answer to the save dialog
   std::string proposedFile;                  // what the console proposed
 
  private:
-  std::set<std::string> said_;
+  std::string lastSaid_;
 };
 
 class Session {
