@@ -1,7 +1,9 @@
 #include "console/PanelLayout.h"
 
 namespace {
-bool has(uint8_t mask, int b) { return (mask >> b) & 1u; }
+bool has(uint8_t mask, int b) {
+  return (mask >> b) & 1u;
+}
 constexpr uint8_t kBoth = (1u << 1) | (1u << 2);
 }  // namespace
 
@@ -53,10 +55,22 @@ TPanelLayout ArrangePanels(uint8_t C, uint8_t F, uint8_t T, bool PP, bool RG, in
   }
   for (int b = 1; b <= 4; ++b) L.currentEntry[b] = has(C, b);
   switch (L.currentRows) {
-    case 1: L.currentLabel[C == (1u << 1) ? 1 : 2] = "Current"; break;
-    case 2: L.currentLabel[1] = "Current1", L.currentLabel[2] = "Current2"; break;
-    case 3: L.currentLabel[1] = "I1", L.currentLabel[2] = "I2", L.currentLabel[3] = "I3"; break;
-    default: break;  // 0, or 4 with the small designed "1" to "4"
+    case 1:
+      L.currentLabel[C == (1u << 1) ? 1 : 2] = "Current";
+      L.currentLabelPoints = 12;
+      break;
+    case 2:
+      L.currentLabel[1] = "Current1", L.currentLabel[2] = "Current2";
+      break;
+    case 3:
+      L.currentLabel[1] = "I1", L.currentLabel[2] = "I2", L.currentLabel[3] = "I3";
+      L.currentLabelPoints = 12;
+      break;
+    case 4:
+      L.currentLabelPoints = 6;
+      break;  // "1" to "3" like the small designed "4"
+    default:
+      break;
   }
 
   L.triggerBranchLabels = t12 == kBoth;

@@ -16,12 +16,13 @@ struct TPanelLayout {
   bool infoPulsePicker = false;  // "Pulse rate" title
   bool branchRows = false;       // LaserPanelBranch1/2 with "Laser1"/"Laser2"
   bool commonPanel = false;
-  int currentRows = 0;           // R
+  int currentRows = 0;  // R
   // Current entry panel.
   bool currentEntry[5] = {};
   std::string currentLabel[5] = {"", "1", "2", "3", "4"};
+  int currentLabelPoints = 0;  // type size of those labels; 0: the designed size
   // Trigger panel.
-  bool triggerButtons[3] = {};   // External/Internal/CW of branch 1 and 2
+  bool triggerButtons[3] = {};  // External/Internal/CW of branch 1 and 2
   bool triggerBranchLabels = false;
   bool hvOn = false;
   // Frequency panel.
@@ -32,6 +33,7 @@ struct TPanelLayout {
   bool lblPulsePicker = false;
   // The tab row, in order.
   std::vector<std::string> tabs;
+  friend bool operator==(const TPanelLayout&, const TPanelLayout&) = default;
 };
 
 // ArrangePanels(C, F, T, PP, RG): masks with bit b for branch b.
