@@ -353,6 +353,7 @@ void TQVLaserControl::LaserDisconnect() {
   History_.Clear();
   if (Display_.advancedOpen) {
     Display_.advancedOpen = false;
+    Display_.advancedSlides = false;
     Display_.warnSymbolVisible = true;
   }
   Display_.terminalOnlyMode = false;
@@ -508,6 +509,7 @@ void TQVLaserControl::TabSet1Change(const std::string& rawCaption, bool ctrlDown
   if (caption == "Advanced") {
     if (RecordingState_ == 0) Laser_->SetBkQueryEnabled(false);
     Display_.advancedOpen = true;
+    Display_.advancedSlides = true;
     Display_.warnSymbolVisible = false;
     attachFailureHandlers(false);
     displayChanged();
@@ -516,6 +518,7 @@ void TQVLaserControl::TabSet1Change(const std::string& rawCaption, bool ctrlDown
   } else {
     if (Display_.advancedOpen) {
       Display_.advancedOpen = false;
+      Display_.advancedSlides = true;
       Display_.warnSymbolVisible = true;
     }
     attachTerminalHandlers(false);
@@ -549,6 +552,7 @@ std::string TQVLaserControl::NomRegulatorLevelClick() {
 void TQVLaserControl::CloseAdvancedPanelClick() {
   if (!Display_.closeAdvancedEnabled) return;
   Display_.advancedOpen = false;
+  Display_.advancedSlides = true;
   Display_.warnSymbolVisible = true;
   RequestAllValues();
   if (!Display_.layout.tabs.empty()) TabSet1Change(Display_.layout.tabs.front());
@@ -558,6 +562,7 @@ void TQVLaserControl::TerminalOnlyClick() {
   if (!Laser_->Open()) return;
   UpdateTimer_->setEnabled(false);
   Display_.advancedOpen = true;
+  Display_.advancedSlides = false;
   Display_.terminalOnlyMode = true;
   Display_.warnSymbolVisible = false;
   attachFailureHandlers(false);

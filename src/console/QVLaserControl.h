@@ -84,6 +84,8 @@ struct TConsoleDisplay {
   std::string cmdBox;
   // Terminal.
   bool advancedOpen = false;
+  bool advancedSlides = true;  // the terminal's last opening or closing moves (not when the
+                               // terminal alone is opened, nor at a disconnection)
   bool closeAdvancedEnabled = true;
   bool terminalOnlyMode = false;
   // Recording lamp.
@@ -118,6 +120,7 @@ class TQVLaserControl {
   const TConsoleDisplay& Display() const { return Display_; }
   TConsoleDisplay& MutableDisplay() { return Display_; }  // for the view's entry fields
   const qv::TerminalLog& TerminalLog() const { return Log_; }
+  qv::TerminalLog& TerminalLog() { return Log_; }  // for the view's OnEdit
   const qv::CommandHistory& CmdHistory() const { return History_; }
   TQVLaserStatus LaserStatus() const { return LaserStatus_; }
   int RecordingState() const { return RecordingState_; }
