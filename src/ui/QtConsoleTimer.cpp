@@ -16,8 +16,10 @@ void QtConsoleTimer::setInterval(int ms) {
 
 void QtConsoleTimer::setEnabled(bool on) {
   if (on == timer_.isActive()) return;
-  if (on) timer_.start();
-  else timer_.stop();
+  if (on)
+    timer_.start();
+  else
+    timer_.stop();
 }
 
 }  // namespace qv
