@@ -1,9 +1,7 @@
 #include "console/PanelLayout.h"
 
 namespace {
-bool has(uint8_t mask, int b) {
-  return (mask >> b) & 1u;
-}
+bool has(uint8_t mask, int b) { return (mask >> b) & 1u; }
 constexpr uint8_t kBoth = (1u << 1) | (1u << 2);
 }  // namespace
 
@@ -55,23 +53,14 @@ TPanelLayout ArrangePanels(uint8_t C, uint8_t F, uint8_t T, bool PP, bool RG, in
   }
   for (int b = 1; b <= 4; ++b) L.currentEntry[b] = has(C, b);
   switch (L.currentRows) {
-    case 1:
-      L.currentLabel[C == (1u << 1) ? 1 : 2] = "Current";
-      L.currentLabelPoints = 12;
-      break;
-    case 2:
-      L.currentLabel[1] = "Current1", L.currentLabel[2] = "Current2";
-      break;
-    case 3:
-      L.currentLabel[1] = "I1", L.currentLabel[2] = "I2", L.currentLabel[3] = "I3";
-      L.currentLabelPoints = 12;
-      break;
-    case 4:
-      L.currentLabelPoints = 6;
-      break;  // "1" to "3" like the small designed "4"
-    default:
-      break;
+    case 1: L.currentLabel[C == (1u << 1) ? 1 : 2] = "Current"; break;
+    case 2: L.currentLabel[1] = "Current1", L.currentLabel[2] = "Current2"; break;
+    case 3: L.currentLabel[1] = "I1", L.currentLabel[2] = "I2", L.currentLabel[3] = "I3"; break;
+    default: break;  // 0, or 4 with the small designed "1" to "4"
   }
+  // One label or the three "I" labels in 12-point type, the four small numbers in 6-point.
+  if (L.currentRows == 1 || L.currentRows == 3) L.currentLabelPoints = 12;
+  if (L.currentRows == 4) L.currentLabelPoints = 6;
 
   L.triggerBranchLabels = t12 == kBoth;
   L.hvOn = t12 != kBoth && lhcVersion == 3;

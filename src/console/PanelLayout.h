@@ -16,13 +16,13 @@ struct TPanelLayout {
   bool infoPulsePicker = false;  // "Pulse rate" title
   bool branchRows = false;       // LaserPanelBranch1/2 with "Laser1"/"Laser2"
   bool commonPanel = false;
-  int currentRows = 0;  // R
+  int currentRows = 0;           // R
   // Current entry panel.
   bool currentEntry[5] = {};
   std::string currentLabel[5] = {"", "1", "2", "3", "4"};
-  int currentLabelPoints = 0;  // type size of those labels; 0: the designed size
+  int currentLabelPoints = 0;    // their type size; 0: the designed size
   // Trigger panel.
-  bool triggerButtons[3] = {};  // External/Internal/CW of branch 1 and 2
+  bool triggerButtons[3] = {};   // External/Internal/CW of branch 1 and 2
   bool triggerBranchLabels = false;
   bool hvOn = false;
   // Frequency panel.
