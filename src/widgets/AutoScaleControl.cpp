@@ -134,9 +134,14 @@ int TScalableRichEdit::defaultTextSize() const {
   return pointSizeOf(document()->defaultFont());
 }
 
-void TScalableRichEdit::resizeEvent(QResizeEvent* event) {
-  QTextEdit::resizeEvent(event);
-  if (event->size() != event->oldSize()) rescale(event->size());
+bool TScalableRichEdit::event(QEvent* event) {
+  const bool handled = QTextEdit::event(event);
+  // The control's own bounds; resizeEvent of a scroll area reports its viewport instead.
+  if (event->type() == QEvent::Resize) {
+    const auto* resize = static_cast<QResizeEvent*>(event);
+    if (resize->size() != resize->oldSize()) rescale(resize->size());
+  }
+  return handled;
 }
 
 void TScalableRichEdit::rescale(const QSize& size) {

@@ -88,7 +88,7 @@ class TScalableRichEdit : public QTextEdit {
   void rescale(const QSize& size);
 
  protected:
-  void resizeEvent(QResizeEvent* event) override;
+  bool event(QEvent* event) override;
   void changeEvent(QEvent* event) override;
 
  private:

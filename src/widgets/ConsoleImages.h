@@ -1,7 +1,8 @@
 // Every picture of the console, drawn by this program: the image lists of the warning symbol,
 // the status caption, the lamps and the warning badge, the glyphs of the small buttons, the
 // cover's picture and the application icon. Icons paint at whatever size and device pixel ratio
-// they are asked for.
+// they are asked for. The glyphs and the cover's plug use a dark slate ink, for a light button
+// face; the symbol, captions, lamps and badge read on light and dark backgrounds alike.
 #pragma once
 
 #include <QIcon>

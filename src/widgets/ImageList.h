@@ -6,6 +6,8 @@
 #include <QPixmap>
 #include <QSize>
 #include <functional>
+#include <map>
+#include <utility>
 #include <vector>
 
 class QPainter;
@@ -34,7 +36,8 @@ class TImageList : public QObject {
   void clear();
 
   // Draws picture `index` with its top left corner at (x, y), in its natural size, clipped to
-  // it; an index outside 0..count()-1 draws nothing.
+  // it; an index outside 0..count()-1 draws nothing. On an unscaled painter the picture is
+  // drawn once per device pixel ratio and copied from then on.
   void draw(QPainter& painter, int x, int y, int index) const;
   // Picture `index` as a pixmap at the given device pixel ratio (a transparent one of the
   // list's size for an index outside the list).
@@ -44,7 +47,13 @@ class TImageList : public QObject {
   void changed();
 
  private:
+  // Paints the drawing itself, at any transformation of the painter.
+  void paint(QPainter& painter, qreal x, qreal y, int index) const;
+  void forgetPixmaps() { pixmaps_.clear(); }
+
   int width_;
   int height_;
   std::vector<TImageDrawing> drawings_;
+  // Pictures drawn so far, by (index, device pixel ratio in hundredths).
+  mutable std::map<std::pair<int, int>, QPixmap> pixmaps_;
 };
