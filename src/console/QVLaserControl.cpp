@@ -19,6 +19,12 @@ constexpr const char* kStopRecordingQuestion =
 
 bool inMask(TBranchMask mask, int b) { return mask.Contains(b); }
 
+// A nominal current is never negative: what lies below 0 (a typed "-5", or a small negative
+// that would go out as "-0.00") is set as 0, as what lies above the maximum is set as the maximum.
+double notBelowZero(double current) {
+  return current > 0 ? current : 0.0;
+}
+
 }  // namespace
 
 void TQVLaserControlView::Pause(int ms) { qv::sleepMs(ms); }
@@ -35,14 +41,16 @@ TQVLaserControl::TQVLaserControl(std::unique_ptr<qv::ConsoleTimer> timer,
   bindLaserEvents();
   ParamBuffer_->OnFinished = [this](TObject*) { RecordingFinished(); };
   ParamBuffer_->OnWriteError = [this](TObject*, const std::string& why) {
+    // The recorder thread waits for this handler: the box opens after it has gone on.
     const std::string text = "The recording stopped: " + why;
-    if (View_) View_->ShowMessage("Error", text, TQVLaserControlView::MessageKind::Error);
+    showMessageAfterHandOver("Error", text, TQVLaserControlView::MessageKind::Error);
     if (OnNotice) OnNotice(*this, text);
   };
   Display_.selectedTab = "Current";
 }
 
 TQVLaserControl::~TQVLaserControl() {
+  Alive_.reset();  // nothing queued for the operator opens any more
   if (RecordingState_ == 1 || RecordingState_ == 2) {
     RecordingState_ = 3;
     ParamBuffer_->Stop();
@@ -160,6 +168,20 @@ void TQVLaserControl::pause(int ms) {
   else qv::sleepMs(ms);
 }
 
+void TQVLaserControl::afterHandOver(std::function<void()> fn) {
+  ForceQueue([alive = std::weak_ptr<bool>(Alive_), fn = std::move(fn)] {
+    if (alive.lock()) fn();
+  });
+}
+
+void TQVLaserControl::showMessageAfterHandOver(const std::string& title, const std::string& text,
+                                               TQVLaserControlView::MessageKind kind) {
+  if (!View_) return;
+  afterHandOver([this, title, text, kind] {
+    if (View_) View_->ShowMessage(title, text, kind);
+  });
+}
+
 void TQVLaserControl::displayChanged() {
   if (OnDisplayChanged) OnDisplayChanged(*this);
 }
@@ -239,9 +261,10 @@ void TQVLaserControl::LaserConnect() {
 
 void TQVLaserControl::LaserConnectFail() {
   if (OnConnectFail) OnConnectFail(*this);
-  if (UserConnect_ && View_) {
-    View_->ShowMessage("Error", PortMessage(Laser_->Port(), OpenFailureHint(Laser_->LastOpenError())),
-                       TQVLaserControlView::MessageKind::Warning);
+  if (UserConnect_) {
+    showMessageAfterHandOver("Error",
+                             PortMessage(Laser_->Port(), OpenFailureHint(Laser_->LastOpenError())),
+                             TQVLaserControlView::MessageKind::Warning);
   }
   if (AutoDetect_ && AutoDetect_->Active()) UpdateTimer_->setEnabled(true);
 }
@@ -267,6 +290,9 @@ void TQVLaserControl::LaserLaserConnected() {
     WarningExplanations_.LoadGeneration3Warnings();
   } else {
     Display_.serialLabel = SerialLabel(psSerial);
+    // An older controller has no head serial, so it never reaches the pulse-picker check that
+    // would load its table: it gets its texts now, as it is identified.
+    ErrorExplanations_.LoadOlderGenerationErrors();
   }
   displayChanged();
   if (headSerial > 0) {
@@ -315,23 +341,29 @@ void TQVLaserControl::LaserFrequencyCounted(TBranchMask branches) {
     if (wnd->ServesLaser(key)) wnd->OpenFor(*this);
   }
 
-  l.BeginBackgroundQueries();
-  if (l.LHCSN() < 0) {
-    l.ReadState();
-    l.ReadLHCSN();
-  } else {
-    l.ReadState();
-    for (int b = 1; b <= 7; ++b) {
-      if (inMask(currents, b)) l.ReadCurrent(static_cast<uint8_t>(b));
-    }
-  }
-  l.EndBackgroundQueries();
+  registerBackgroundQueries();
   l.SetBkQueryEnabled(true);
   AutoReconnect_ = true;
   if (OnLaserConnected) OnLaserConnected(&l);
   if (l.HasPulsePicker() && l.LHCVersion() >= 3) protectionReadsAtSetup();
   Display_.coverShown = !l.Connected();
   displayChanged();
+}
+
+// The background read set of a connected laser: the state, then the head serial while none is
+// known, else the current of every branch.
+void TQVLaserControl::registerBackgroundQueries() {
+  TLaser& l = *Laser_;
+  l.BeginBackgroundQueries();
+  l.ReadState();
+  if (l.LHCSN() < 0) {
+    l.ReadLHCSN();
+  } else {
+    for (int b = 1; b <= 7; ++b) {
+      if (inMask(l.CurrentMask(), b)) l.ReadCurrent(static_cast<uint8_t>(b));
+    }
+  }
+  l.EndBackgroundQueries();
 }
 
 void TQVLaserControl::LaserDisconnect() {
@@ -637,7 +669,7 @@ bool TQVLaserControl::ApplyCurrent(int branch) {
 bool TQVLaserControl::ApplyCurrent(int branch, const std::string& text) {
   const auto value = qv::parseDecimal(text);
   if (!value || branch < 1 || branch > 255) return false;
-  Laser_->SetCurrent(static_cast<uint8_t>(branch), *value);
+  Laser_->SetCurrent(static_cast<uint8_t>(branch), notBelowZero(*value));
   Laser_->ReadCurrent(static_cast<uint8_t>(branch));
   return true;
 }
@@ -646,7 +678,7 @@ void TQVLaserControl::SetAllCurrents(double value) {
   for (int b = 1; b <= 4; ++b) {
     if (!Display_.layout.currentEntry[b]) continue;
     const double max = Laser_->MaxCurrent(b);
-    Laser_->SetCurrent(static_cast<uint8_t>(b), value > max ? max : value);
+    Laser_->SetCurrent(static_cast<uint8_t>(b), notBelowZero(value > max ? max : value));
     Laser_->ReadCurrent(static_cast<uint8_t>(b));
   }
 }
@@ -833,24 +865,40 @@ void TQVLaserControl::RequestRecording() {
 }
 
 void TQVLaserControl::LaserRunningTime(uint32_t) {
-  if (RecordingState_ != 1) return;
+  if (RecordingState_ != 1 || RecordingDialogQueued_) return;
+  // The answer's hand-over holds the parser thread: the save dialog opens after it has returned.
+  RecordingDialogQueued_ = true;
+  afterHandOver([this] { startRecording(); });
+}
+
+void TQVLaserControl::startRecording() {
   TLaser& l = *Laser_;
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  const std::optional<std::string> file =
-      View_ ? View_->AskRecordingFile(RecordingFileName(l.LHCSN(), local)) : std::nullopt;
+  std::optional<std::string> file;
+  if (RecordingState_ == 1 && View_) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    file = View_->AskRecordingFile(RecordingFileName(l.LHCSN(), local));
+  }
+  RecordingDialogQueued_ = false;
+  // Stopped, or the laser gone, while the dialog was open: that stop stands.
+  if (RecordingState_ != 1) return;
   if (!file) {
     RecordingState_ = 0;
     Display_.recordingLampVisible = false;
     displayChanged();
     return;
   }
-  // The file is created before the background set changes, so a file that cannot be created
-  // leaves the laser's polling as it was and the console idle.
+  Display_.recordingLampBlinking = true;
+  displayChanged();
+  l.BeginBackgroundQueries();
   std::string why;
   if (!ParamBuffer_->Start(*file, qv::paramFileHeader(l, qv::unixTimeMs()), &why)) {
+    // No file: the normal background set comes back and the console is idle again.
+    l.EndBackgroundQueries();
+    registerBackgroundQueries();
     RecordingState_ = 0;
+    Display_.recordingLampBlinking = false;
     Display_.recordingLampVisible = false;
     displayChanged();
     const std::string text = "Cannot record into " + *file + ": " + why;
@@ -859,9 +907,6 @@ void TQVLaserControl::LaserRunningTime(uint32_t) {
     return;
   }
   RecordingFile_ = *file;
-  Display_.recordingLampBlinking = true;
-  displayChanged();
-  l.BeginBackgroundQueries();
   RecordingState_ = 2;
   l.ReadState();
   for (uint8_t b = 1; b <= 4; ++b) {

@@ -25,6 +25,15 @@ class TLaserParamBuffer;
 
 // Questions and boxes the console puts to its view. The defaults answer like an absent operator:
 // messages go nowhere, dialogs are cancelled.
+//
+// The laser's events reach the console inside a hand-over, while a worker thread waits for the
+// handler to return. So a dialog or box that a laser event calls for (the port message of a
+// failed connection, the recording's save dialog, the recording's write-failure box) is never
+// opened inside the handler: the console queues it (ForceQueue) and opens it from the main
+// thread's loop once the hand-over has returned, and does what follows from the answer then.
+// Answers keep being matched and polling goes on while the operator looks at it. Boxes the
+// operator's own clicks ask for (error lists, the stop question, the password, the options,
+// conversion errors) open at once.
 class TQVLaserControlView {
  public:
   enum class MessageKind { Error, Warning, Information };
@@ -256,6 +265,14 @@ class TQVLaserControl {
   void protectionReadsAtSetup();
   void refreshProtectionPanel();
   void recordParameter(TLaserCommand command, uint8_t subId);
+  // The recording's start once the running times are in: the save dialog and what follows.
+  void startRecording();
+  void registerBackgroundQueries();
+  // Runs fn from the main thread's loop after the hand-over being handled has returned; not at
+  // all when the console is gone by then.
+  void afterHandOver(std::function<void()> fn);
+  void showMessageAfterHandOver(const std::string& title, const std::string& text,
+                                TQVLaserControlView::MessageKind kind);
   void pause(int ms);
   void displayChanged();
   void conversionError(const std::string& text);
@@ -276,6 +293,9 @@ class TQVLaserControl {
   TQVLaserStatus LaserStatus_;
   std::string RecordingFile_;
   int RecordingState_ = 0;
+  bool RecordingDialogQueued_ = false;  // the save dialog is queued or open
+  // Work queued by afterHandOver holds a weak reference: it runs only while this lives.
+  std::shared_ptr<bool> Alive_ = std::make_shared<bool>(true);
   bool AutoReconnect_ = false;
   bool UserConnect_ = false;
   bool ClickNotDrag_ = true;

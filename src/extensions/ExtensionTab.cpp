@@ -59,8 +59,11 @@ void TExtensionTab::SetName(const std::string& name, const std::string& captionC
   const std::string cc = upper(captionCommand);
   CaptionCommandIndex = kNoCaptionCommand;
   if (cc.compare(0, 7, "COMMAND") == 0 && cc.size() >= 7) {
-    if (const auto n = parseDecimal(cc.substr(7)))
-      CaptionCommandIndex = static_cast<std::uint32_t>(static_cast<std::uint64_t>(*n - 1));
+    // Command1 is index 0; a number that names no command index (0, negative, or beyond what
+    // the index can hold) selects none rather than wrapping round to a command that exists.
+    const auto n = parseDecimal(cc.substr(7));
+    if (n && *n >= 1 && *n <= static_cast<long long>(kNoCaptionCommand))
+      CaptionCommandIndex = static_cast<std::uint32_t>(*n - 1);
   }
   if (Window) setCaption(Name);
 }

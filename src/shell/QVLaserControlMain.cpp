@@ -45,10 +45,13 @@ class TQVLaserControlMain::ConsoleActions : public qv::ActionHost {
 };
 
 TQVLaserControlMain::TQVLaserControlMain(TQVLaserControl& console, std::vector<std::string> args,
-                                         std::string programFolder)
+                                         std::string programFolder, std::string settingsBase)
     : console_(console),
       args_(std::move(args)),
-      programFolder_(programFolder.empty() ? qv::executableFolder() : std::move(programFolder)),
+      programFolder_(programFolder.empty() ? qv::executableFolder() : programFolder),
+      settingsBase_(!settingsBase.empty()   ? std::move(settingsBase)
+                    : programFolder.empty() ? qv::settingsBaseName(qv::executablePath())
+                                            : std::string(qv::kSettingsBaseName)),
       extensions_(console),
       host_(std::make_unique<ConsoleActions>(console, *this)) {}
 
@@ -69,7 +72,7 @@ const TStartUpRecord& TQVLaserControlMain::Create() {
   // 3.
   UpdateCaption(0);
   // 4. A missing or unreadable file is an empty store.
-  location_ = qv::locateSettingsFile(programFolder_);
+  location_ = qv::locateSettingsFile(programFolder_, settingsBase_);
   ini_.clear();
   if (ini_.load(location_.readPath) && !ini_.sections().empty()) record_.settingsRead = location_.readPath;
   // 5.-7.
@@ -118,7 +121,8 @@ bool TQVLaserControlMain::Destroy(int currentLeft, int currentTop, std::ostream&
   s.startLeft = startLeft_;
   s.startTop = startTop_;
   qv::writeShutdownSettings(ini_, s);
-  if (location_.writePath.empty()) location_ = qv::locateSettingsFile(programFolder_);
+  if (location_.writePath.empty())
+    location_ = qv::locateSettingsFile(programFolder_, settingsBase_);
   return qv::saveSettingsFile(ini_, location_.writePath, err);
 }
 

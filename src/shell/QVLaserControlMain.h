@@ -31,10 +31,12 @@ struct TStartUpRecord {
 
 class TQVLaserControlMain {
  public:
-  // programFolder: where the settings file and the extension files are looked for
-  // (empty = the running program's folder). The console must outlive this object.
+  // programFolder: where the settings file and the extension files are looked for; empty = the
+  // running program, whose folder it is and after whose name the settings file is called.
+  // settingsBase: the settings file's name without ".ini" for a given folder (empty =
+  // QVLaserControlv4). The console must outlive this object.
   TQVLaserControlMain(TQVLaserControl& console, std::vector<std::string> args,
-                      std::string programFolder = {});
+                      std::string programFolder = {}, std::string settingsBase = {});
   ~TQVLaserControlMain();
   TQVLaserControlMain(const TQVLaserControlMain&) = delete;
   TQVLaserControlMain& operator=(const TQVLaserControlMain&) = delete;
@@ -79,6 +81,7 @@ class TQVLaserControlMain {
   TQVLaserControl& console_;
   std::vector<std::string> args_;
   std::string programFolder_;
+  std::string settingsBase_;
   qv::SettingsLocation location_;
   qv::IniStore ini_;
   qv::ShellActions actions_;

@@ -49,6 +49,11 @@ std::string executableFolder() {
   return exe.empty() ? std::string() : fs::path(exe).parent_path().string();
 }
 
+std::string settingsBaseName(const std::string& programPath) {
+  const std::string stem = fs::path(programPath).stem().string();
+  return stem.empty() ? std::string(kSettingsBaseName) : stem;
+}
+
 std::string fallbackSettingsFolder() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   std::string base;

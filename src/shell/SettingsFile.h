@@ -1,5 +1,6 @@
-// The console's settings file, QVLaserControlv4.ini: where it lives, what is read from it at
-// start and what is written back at shutdown. The store itself is qv::IniStore.
+// The console's settings file: named after the window's program (QVLaserControlv4.ini), where it
+// lives, what is read from it at start and what is written back at shutdown. The store itself is
+// qv::IniStore.
 #pragma once
 
 #include <array>
@@ -20,6 +21,9 @@ constexpr std::int32_t kDefaultSeederFrequency = 20000000;
 // The running program's file and folder (from /proc/self/exe); empty when unknown.
 std::string executablePath();
 std::string executableFolder();
+// The settings file's name, without ".ini", for a program: the program's file name without its
+// extension, so a renamed window keeps its own settings; kSettingsBaseName for an unknown program.
+std::string settingsBaseName(const std::string& programPath);
 
 // $XDG_CONFIG_HOME/QVLaserControl, or ~/.config/QVLaserControl without it (not created).
 std::string fallbackSettingsFolder();
@@ -48,7 +52,8 @@ struct StartSettings {
 };
 StartSettings readStartSettings(const IniStore& ini, const CommandLineOverrides& overrides);
 
-// The port the console would use: the command line's, else the settings file's, else 1.
+// The port the window would use, for other programs (qvlaser-cli): the command line's, else the
+// one in the window's settings file (QVLaserControlv4.ini) in programFolder, else 1.
 // programFolder empty = the running program's folder.
 int consolePort(const CommandLineOverrides& overrides, const std::string& programFolder = {});
 

@@ -288,6 +288,7 @@ TEST_F(CliTest, ProgramFolderGivesThePortAndTheExtensionFiles) {
   const std::string exe = programCopy();
   const std::string folder = std::filesystem::path(exe).parent_path().string();
   writeFile(folder + "/QVLaserControlv4.ini", "[Laser]\nPort=9\n");
+  EXPECT_NE(runProgram(exe, {"--help"}).out.find("QVLaserControlv4.ini"), std::string::npos);
   writeFile(folder + "/pump.ext", pumpExtension("1234"));
   // The simulator answers on COM7 only; the settings file names COM9.
   struct Case {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 
 #include "console/ConsoleTexts.h"
 #include "engine/Simulator.h"
@@ -28,8 +29,10 @@ struct TestView : TQVLaserControlView {
   void ShowMessage(const std::string& title, const std::string& text, MessageKind) override {
     messages.emplace_back(title, text);
   }
+  std::function<void()> whileAsking;  // runs while the save dialog is "open"
   std::optional<std::string> AskRecordingFile(const std::string& proposed) override {
     proposedFile = proposed;
+    if (whileAsking) whileAsking();
     return recordingFile;
   }
   bool ConfirmStopRecording(const std::string&) override { return confirmStop; }
@@ -147,6 +150,19 @@ TEST_F(ConsoleTest, ExplanationTablesFollowTheLaserFound) {
   EXPECT_TRUE(console_->Display().coverShown);
 }
 
+TEST_F(ConsoleTest, OlderGenerationErrorsCarryTheirTexts) {
+  qv::sim::Config config;
+  config.errors = {73, 1042};
+  startSim("gen2", config);
+  int errorEvents = 0;
+  console_->OnLaserError = [&](TQVLaserControl&) { ++errorEvents; };
+  connect();
+  ASSERT_TRUE(pump([&] { return errorEvents > 0; }));
+  EXPECT_EQ(console_->Display().status.symbolHint,
+            "Laser error list\r\n-----------------\r\n[73]  Flow rate of cooling water is out of "
+            "working range\r\n[1042] ");
+}
+
 TEST_F(ConsoleTest, PickerSetupFillsTheProtectionPanel) {
   startSim("gen3-picker");
   connect();
@@ -198,7 +214,8 @@ TEST_F(ConsoleTest, PortMessageOnlyForTheOperatorsAttempt) {
   console_->OnConnectFail = [&](TQVLaserControl&) { ++fails; };
   console_->ConnectLaserClick();  // no COM5 in the ports folder
   console_->ConnectLaserClick();
-  ASSERT_EQ(view_.messages.size(), 2u);
+  EXPECT_EQ(fails, 2);
+  ASSERT_TRUE(pump([&] { return view_.messages.size() == 2u; }));  // opened after the events
   EXPECT_EQ(view_.messages[0].first, "Error");
   EXPECT_EQ(view_.messages[0].second.rfind(PortMessage(kPort), 0), 0u);
   console_->AutoDetect()->SetInterval(20);
@@ -468,6 +485,49 @@ TEST_F(ConsoleTest, RecordingStatesAndFile) {
   EXPECT_GT(contents.samples.size(), 3u);
 }
 
+TEST_F(ConsoleTest, AnOpenSaveDialogDoesNotHoldTheLink) {
+  qv::test::TempDir dir;
+  view_.recordingFile = dir.file("rec.qlp");
+  startSim("gen3-2branch");
+  connect();
+  int timeouts = 0;
+  console_->OnLaserCommandTimeout = [&](TLaser&, TLaserCommand, uint8_t, const std::string&) {
+    ++timeouts;
+  };
+  // The dialog stays open for 3 s, running the loop as a modal dialog's own event loop would.
+  int pollsWhileOpen = 0;
+  view_.whileAsking = [&] {
+    const int before = sim_->countReceived("r99");
+    pump([] { return false; }, 3000);
+    pollsWhileOpen = sim_->countReceived("r99") - before;
+  };
+  console_->RecordParamClick();
+  ASSERT_TRUE(pump([&] { return console_->RecordingState() != 1; }));
+  EXPECT_EQ(console_->RecordingState(), 2);
+  EXPECT_GE(pollsWhileOpen, 3);  // polling went on
+  EXPECT_EQ(timeouts, 0);
+  EXPECT_EQ(disconnected_, 0);
+  ASSERT_TRUE(pump([&] { return sim_->countReceived("r53") >= 1; })) << "the wide read set";
+  console_->StopRecording();
+  ASSERT_TRUE(pump([&] { return console_->RecordingState() == 0; }));
+  const qv::ParamFileContents contents = qv::readParamFile(*view_.recordingFile);
+  EXPECT_TRUE(contents.error.empty()) << contents.error;
+  EXPECT_FALSE(contents.samples.empty());
+}
+
+TEST_F(ConsoleTest, AStopWhileTheSaveDialogIsOpenStands) {
+  qv::test::TempDir dir;
+  view_.recordingFile = dir.file("rec.qlp");
+  startSim("gen3-2branch");
+  connect();
+  view_.whileAsking = [&] { console_->StopRecording(); };
+  console_->RecordParamClick();
+  ASSERT_TRUE(pump([&] { return !view_.proposedFile.empty(); }));
+  EXPECT_EQ(console_->RecordingState(), 0);
+  EXPECT_FALSE(console_->Display().recordingLampVisible);
+  EXPECT_FALSE(std::filesystem::exists(*view_.recordingFile));
+}
+
 TEST_F(ConsoleTest, DisconnectionCompletesTheRecording) {
   qv::test::TempDir dir;
   view_.recordingFile = dir.file("rec.qlp");
@@ -493,6 +553,25 @@ TEST_F(ConsoleTest, StopBeforeTheRunningTimeReturnsToIdle) {
   console_->StopRecording();
   EXPECT_EQ(console_->RecordingState(), 0);
   EXPECT_FALSE(console_->Display().recordingLampVisible);
+}
+
+// --- Parameter entry -------------------------------------------------------------------------
+
+TEST_F(ConsoleTest, CurrentsBelowZeroAreSetAsZero) {
+  startSim("gen3-2branch");
+  connect();
+  ASSERT_TRUE(pump([&] { return laser().MaxCurrent(2) > 0; }));
+  sim_->clearReceived();
+  EXPECT_TRUE(console_->ApplyCurrent(1, "-5"));
+  EXPECT_TRUE(console_->ApplyCurrent(2, "-0.004"));  // would go out as "-0.00"
+  console_->SetAllCurrents(-2.5);                    // a preset of "-2.5"
+  ASSERT_TRUE(
+      pump([&] { return sim_->countReceived("w62") >= 2 && laser().QueuedCommands() == 0; }));
+  Strings sets;
+  for (const std::string& c : sim_->received()) {
+    if (c[0] == 'w') sets.push_back(c);
+  }
+  EXPECT_EQ(sets, (Strings{"w61 0.00", "w62 0.00", "w61 0.00", "w62 0.00"}));
 }
 
 // --- Pulse rate ------------------------------------------------------------------------------

@@ -63,6 +63,10 @@ TEST(ExtensionFile, CaptionCommandAndPositionWords) {
                {"CaptionCommand=COMMAND1\nPosition= Left ", 0, cpLeft},
                {"CaptionCommand=Command\nPosition=TOP", kNoCaptionCommand, cpTop},
                {"CaptionCommand=Command0\nPosition=", kNoCaptionCommand, cpNone},
+               // Numbers that name no command do not wrap round to one that exists.
+               {"CaptionCommand=Command4294967297", kNoCaptionCommand, cpRight},
+               {"CaptionCommand=Command-4294967295", kNoCaptionCommand, cpRight},
+               {"CaptionCommand=Command99999999999999999999", kNoCaptionCommand, cpRight},
                {"Name=\nCaptionCommand=Command2", 0, cpRight}};  // an empty Name changes nothing
   for (const Case& c : cases) {
     auto host = std::make_shared<FakeCustomizedHost>();

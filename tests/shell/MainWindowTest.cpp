@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -198,6 +199,22 @@ TEST_F(MainWindow, NoWritableFolderAtAllIsReportedAndLosesNothingElse) {
   EXPECT_FALSE(main->Destroy(0, 0, err));
   EXPECT_NE(err.str().find("settings could not be saved"), std::string::npos) << err.str();
   EXPECT_EQ(main->IniFile().readString("Laser", "Port", ""), "1");  // the store still holds it
+}
+
+TEST_F(MainWindow, SettingsFileIsNamedAfterTheProgram) {
+  EXPECT_EQ(qv::settingsBaseName("/opt/qv/QVLaserControlv4"), "QVLaserControlv4");
+  EXPECT_EQ(qv::settingsBaseName("/opt/qv/Bench Laser.exe"), "Bench Laser");
+  EXPECT_EQ(qv::settingsBaseName(""), "QVLaserControlv4");
+  // The running program (this test) reads and writes the file of its own name.
+  TQVLaserControlMain own(console, {});
+  own.Create();
+  EXPECT_EQ(std::filesystem::path(own.SettingsFile().writePath).filename().string(),
+            std::filesystem::path(qv::executablePath()).stem().string() + ".ini");
+  // A renamed window in a given folder.
+  writeFile(folder.file("Bench.ini"), "[Laser]\nPort=12\n");
+  TQVLaserControl second{std::make_unique<qv::LoopTimer>()};
+  TQVLaserControlMain renamed(second, {}, folder.path(), "Bench");
+  EXPECT_EQ(renamed.Create().port, 12);
 }
 
 TEST_F(MainWindow, ConsolePortForOtherPrograms) {

@@ -235,8 +235,13 @@ void Session::emit(Json object) {
 void Session::streamEvents() { streaming_ = true; }
 
 bool Session::runUntil(const std::function<bool()>& done, int timeoutMs) {
-  return runConsoleLoop(timer_, [&] { return gInterrupted.load() || done(); }, timeoutMs) &&
-         !gInterrupted.load();
+  const bool held = runConsoleLoop(
+                        timer_, [&] { return gInterrupted.load() || done(); }, timeoutMs) &&
+                    !gInterrupted.load();
+  // What the last hand-over left for afterwards (a message the console opens once an event has
+  // been handled) runs before the command goes on, even when the condition held at once.
+  CheckSynchronize(0);
+  return held;
 }
 
 void Session::runFor(int ms) {
@@ -319,7 +324,8 @@ void Session::disconnect() {
 
 double settingsSeederFrequency() {
   IniStore ini;
-  ini.load(locateSettingsFile(executableFolder()).readPath);
+  // The window's file, not one named after this tool.
+  ini.load(locateSettingsFile(executableFolder(), kSettingsBaseName).readPath);
   return readSeederFrequency(ini);
 }
 

@@ -393,12 +393,16 @@ int cmdCatalogue(const Globals& g, int generation, const std::string& variant) {
 
 int run(int argc, char** argv) {
   CLI::App app{"qvlaser-cli: the Quorvane Laser Control console without a window"};
+  app.footer(
+      "Settings: the tool reads the window's settings file, QVLaserControlv4.ini beside this "
+      "program (or in the window's fallback folder), for the default port and for the seeder "
+      "frequency of older pulse-picker lasers; it never writes it.");
   app.require_subcommand(1);
   app.fallthrough();
   Globals g;
   app.add_option("--port", g.port,
-                 "COM port number (default: the window's -PORT:n, else the console's settings "
-                 "file, else 1)")
+                 "COM port number (default: the window's -PORT:n, else the port in the window's "
+                 "settings file QVLaserControlv4.ini beside this program, else 1)")
       ->check(CLI::Range(1, 256));
   app.add_flag("--json", g.json, "print JSON");
   app.add_option("--extensions", g.extensionsDir,
