@@ -71,7 +71,7 @@ TQVLaserControlFrame::~TQVLaserControlFrame() {
 void TQVLaserControlFrame::connectControls() {
   TQVLaserControl& c = *console_;
   connect(connectLaser_, &QToolButton::clicked, this, [this] { ConnectLaserClick(); });
-  connect(connectLaser2_, &QToolButton::clicked, this, [this] { ConnectLaserClick(); });
+  connect(connectLaser2_, &QPushButton::clicked, this, [this] { ConnectLaserClick(); });
   connect(terminalOnly_, &QToolButton::clicked, this, [&c] { c.TerminalOnlyClick(); });
   connect(changeOptions_, &QToolButton::clicked, this, [&c] { c.ChangeOptionsClick(); });
 

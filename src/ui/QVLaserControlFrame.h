@@ -139,6 +139,8 @@ class TQVLaserControlFrame : public QWidget, public TQVLaserControlView {
   void placeInfoPanels();
   void glideStep();
   TPanelMeasures measures() const;
+  // Laser On and Laser Off keep their caption whole at their width.
+  void fitCaption(QPushButton* button);
 
   // Operator input.
   void readOutPressed(QWidget* w, QMouseEvent* e);
@@ -171,7 +173,7 @@ class TQVLaserControlFrame : public QWidget, public TQVLaserControlView {
   QToolButton* changeOptions_ = nullptr;
   QToolButton* connectLaser_ = nullptr;
   QWidget* cover_ = nullptr;
-  QToolButton* connectLaser2_ = nullptr;
+  QPushButton* connectLaser2_ = nullptr;
   // Information panel.
   QWidget* laserInfoPanel_ = nullptr;
   QWidget* regularPanel_ = nullptr;

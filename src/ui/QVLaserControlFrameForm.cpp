@@ -178,13 +178,14 @@ void TQVLaserControlFrame::buildCover() {
   cover_ = make<QWidget>("DisconnectedPanel", this,
                          {0, kHeaderHeight, kWidth, kHeight - kHeaderHeight - 1});
   fill(cover_, QColor(246, 246, 246));
+  // A flat button over the whole cover: a click anywhere on it connects.
   connectLaser2_ =
-      make<QToolButton>("ConnectLaser2", cover_, {0, 0, kWidth, kHeight - kHeaderHeight - 1});
-  connectLaser2_->setAutoRaise(true);
+      make<QPushButton>("ConnectLaser2", cover_, {0, 0, kWidth, kHeight - kHeaderHeight - 1});
+  connectLaser2_->setFlat(true);
+  connectLaser2_->setAutoDefault(false);
   connectLaser2_->setText(QStringLiteral("Laser Disconnected"));
   connectLaser2_->setIcon(qv::coverPicture());
   connectLaser2_->setIconSize(QSize(qv::kCoverPictureSize, qv::kCoverPictureSize));
-  connectLaser2_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   connectLaser2_->setFont(qv::consoleFont(kTitleFace, 26, QFont::Bold));
   QPalette p = connectLaser2_->palette();
   p.setColor(QPalette::ButtonText, QColor(255, 0, 0));
@@ -269,10 +270,11 @@ void TQVLaserControlFrame::buildProtectionPanel() {
   protectionPanel_ = make<QWidget>("ProtectionLimitsPanel", laserInfoPanel_, {417, 0, 417, 100});
   fill(protectionPanel_, QColor(250, 250, 244));
   protectionPanel_->hide();
-  auto* title = make<QLabel>("Label1", protectionPanel_, {6, 3, 176, 18});
-  title->setText(QStringLiteral("I limitation at different pulse rate"));
+  auto* title = make<TScalableLabel>("Label1", protectionPanel_, {6, 3, 176, 18});
   title->setFont(qv::consoleFont(kTitleFace, 8, QFont::Bold));
+  title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   colourText(title, QColor(128, 128, 128));
+  title->setCaption(QStringLiteral("I limitation at different pulse rate"));
   for (int k = 0; k < 3; ++k) {
     auto* line =
         make<QFrame>(indexed("Line", k).c_str(), protectionPanel_, {4, 23 + 25 * k, 409, 2});
@@ -389,8 +391,8 @@ void TQVLaserControlFrame::buildFrequencyPanel(QWidget* panel) {
   lblInternalGate_ = make<QLabel>("lblInternalGate", panel, {10, 12, 81, 24});
   lblPulsePicker_ = make<QLabel>("lblPulsePicker", panel, {230, 12, 68, 24});
   lblInternalGate_->setText(
-      QStringLiteral("<i>f</i><sub style=\"font-size:7pt\">Internal gate</sub>"));
-  lblPulsePicker_->setText(QStringLiteral("<i>f</i><sub style=\"font-size:7pt\">Pulse rate</sub>"));
+      QStringLiteral("<i>f</i><sub style=\"font-size:8pt\">Internal gate</sub>"));
+  lblPulsePicker_->setText(QStringLiteral("<i>f</i><sub style=\"font-size:8pt\">Pulse rate</sub>"));
   for (QLabel* l : {lblInternalGate_, lblPulsePicker_}) {
     l->setTextFormat(Qt::RichText);
     l->setFont(symbol);

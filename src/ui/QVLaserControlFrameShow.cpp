@@ -29,6 +29,7 @@ const QColor kValueColour(0, 0, 255);
 const QColor kSentColour(255, 0, 0);
 const QColor kReceivedColour(0, 0, 255);
 constexpr int kDesignedLabelPoints = 9;
+constexpr int kButtonPoints = 11;  // Laser On and Laser Off at their designed width
 
 // Stores now in last and returns true when it differs (always on the first refresh).
 template <class T>
@@ -167,6 +168,7 @@ void TQVLaserControlFrame::showStatus(const TStatusDisplay& now) {
   if (differs(first, last.caption, now.caption)) laserStatusDesc_->setImageIndex(now.caption);
   if (differs(first, last.laserOnCaption, now.laserOnCaption)) {
     laserOn_->setText(qv::fromUtf8(now.laserOnCaption));
+    fitCaption(laserOn_);
   }
   if (differs(first, last.badgeVisible, now.badgeVisible)) {
     iconLaserWarning_->setVisible(now.badgeVisible);
@@ -217,7 +219,7 @@ void TQVLaserControlFrame::showTab(const std::string& caption) {
       QStringLiteral(
           "QTabBar::tab { background: #dcdcdc; border: 1px solid #9a9a9a; border-top: none;"
           " border-bottom-left-radius: 3px; border-bottom-right-radius: 3px;"
-          " padding: 1px 9px 2px 9px; margin-right: -1px; }"
+          " padding: 1px 7px 2px 7px; margin-right: -1px; }"
           "QTabBar::tab:selected { background: %1; margin-top: -1px; }")
           .arg(colour.name()));
   if (shown == tabPanels_[kAdvanced]) {
@@ -225,6 +227,18 @@ void TQVLaserControlFrame::showTab(const std::string& caption) {
   } else {
     focusFirstOf(shown);
   }
+}
+
+void TQVLaserControlFrame::fitCaption(QPushButton* button) {
+  QFont font = button->font();
+  int size = kButtonPoints;
+  const int room = button->width() - 10;
+  for (; size > 6; --size) {
+    font.setPointSize(size);
+    if (QFontMetrics(font).horizontalAdvance(button->text()) <= room) break;
+  }
+  font.setPointSize(size);
+  if (font != button->font()) button->setFont(font);
 }
 
 TPanelMeasures TQVLaserControlFrame::measures() const {
@@ -449,6 +463,7 @@ void TQVLaserControlFrame::slideAdvanced(bool open, bool animated) {
   auto placeButtons = [this, target] {
     for (QPushButton* b : {laserOn_, laserOff_}) {
       b->setGeometry(target.buttonsLeft, b->y(), target.buttonsWidth, b->height());
+      fitCaption(b);
     }
   };
   if (open) {

@@ -282,7 +282,7 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"gen3-single",
                  "SN 877",
                  {"Current", "Trigger", "Frequency", "System", "Advanced"},
-                 {"NomCurrent2", "ActFrequency2", "TriggerMode2"},
+                 {"NomCurrent2", "ActFrequency1", "TriggerMode1"},
                  {"Current"},
                  false},
         KindCase{"gen3-4branch",

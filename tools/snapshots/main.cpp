@@ -80,7 +80,9 @@ class Snapshots {
     frame->SelectTab(QStringLiteral("Advanced"));
     qv::runEventLoopUntil([&] { return !frame->Animating(); }, 5000);
     console.SendCommandLine("r01|r60|r02");
-    qv::runEventLoopUntil([&] { return sim.countReceived("r02") > 0; }, 5000);
+    // The answer to the last command is in the log (after the commands still queued).
+    qv::runEventLoopUntil(
+        [&] { return console.TerminalLog().Text().find("S/N LASER") != std::string::npos; }, 10000);
     settle(*frame, 400);
     save(*frame, profile, "advanced");
     frame->CloseAdvancedPanelClick();
