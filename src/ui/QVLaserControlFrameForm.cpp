@@ -22,6 +22,8 @@ namespace {
 const QString kValueFace = QStringLiteral("Verdana");
 const QString kTitleFace = QStringLiteral("Tahoma");
 const QColor kValueColour(0, 0, 255);
+const QColor kInfoColour(252, 252, 250);    // the information panel
+const QColor kLimitsColour(250, 250, 244);  // the protection-limits panel
 const QColor kMaxCurrentColour(255, 0, 0);
 
 // The pale background of each tab panel, in the order of the tab panels.
@@ -84,6 +86,8 @@ W* TQVLaserControlFrame::make(const char* name, QWidget* parent, const TRect& re
 TScalableLabel* TQVLaserControlFrame::makeValue(const char* name, QWidget* parent,
                                                 const TRect& rect) {
   auto* l = make<TScalableLabel>(name, parent, rect);
+  // Values change while polling: an opaque label repaints alone, not the panel behind it.
+  fill(l, parent->palette().color(QPalette::Window));
   l->setFont(qv::consoleFont(kValueFace, 9));
   colourText(l, kValueColour);
   l->setAlignment(Qt::AlignCenter);
@@ -94,6 +98,7 @@ TLabelPair* TQVLaserControlFrame::makePair(const char* name, QWidget* parent, co
                                            const QString& value, const QString& unit, int unitWidth,
                                            int space) {
   auto* p = make<TLabelPair>(name, parent, rect);
+  fill(p, parent->palette().color(QPalette::Window));
   p->setFont(qv::consoleFont(kValueFace, 9));
   colourText(p, kValueColour);
   p->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -195,9 +200,9 @@ void TQVLaserControlFrame::buildCover() {
 
 void TQVLaserControlFrame::buildInfoPanel() {
   laserInfoPanel_ = make<QWidget>("LaserInfoPanel", this, {2, kHeaderHeight + 2, 417, 100});
-  fill(laserInfoPanel_, QColor(252, 252, 250));
+  fill(laserInfoPanel_, kInfoColour);
   regularPanel_ = make<QWidget>("RegularLaserInfoPanel", laserInfoPanel_, {0, 0, 417, 100});
-  fill(regularPanel_, QColor(252, 252, 250));
+  fill(regularPanel_, kInfoColour);
 
   for (int b = 1; b <= 4; ++b) {
     rowPanels_[b] = make<QWidget>(indexed("LaserPanelBranch", b).c_str(), regularPanel_,
@@ -251,6 +256,7 @@ void TQVLaserControlFrame::buildInfoPanel() {
       makePair("NomRegulatorLevel", commonPanel_, {40, 11, levelValueWidth, 19},
                QStringLiteral("100.00"), levelUnit, levelUnitWidth, -(levelLead + levelValueWidth));
   nomRegulatorLevel_->setAlignment(Qt::AlignCenter);
+  nomRegulatorLevel_->raise();  // over its unit, between the "P" and the "%"
 
   infoInternal_ = make<TScalableLabel>("InfoInternal", commonPanel_, {10, 40, 84, 19});
   infoPulsePicker_ = make<TScalableLabel>("InfoPulsePicker", commonPanel_, {10, 68, 64, 19});
@@ -268,7 +274,7 @@ void TQVLaserControlFrame::buildInfoPanel() {
 
 void TQVLaserControlFrame::buildProtectionPanel() {
   protectionPanel_ = make<QWidget>("ProtectionLimitsPanel", laserInfoPanel_, {417, 0, 417, 100});
-  fill(protectionPanel_, QColor(250, 250, 244));
+  fill(protectionPanel_, kLimitsColour);
   protectionPanel_->hide();
   auto* title = make<TScalableLabel>("Label1", protectionPanel_, {6, 3, 176, 18});
   title->setFont(qv::consoleFont(kTitleFace, 8, QFont::Bold));
