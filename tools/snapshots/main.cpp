@@ -5,11 +5,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/Simulator.h"
 #include "settings/Options.h"
@@ -86,6 +89,7 @@ class Snapshots {
     settle(*frame, 400);
     save(*frame, profile, "advanced");
     frame->CloseAdvancedPanelClick();
+    qv::runEventLoopUntil([&] { return !frame->Animating(); }, 5000);
 
     for (const std::string& tab : d.layout.tabs) {
       if (tab == "Advanced") continue;
@@ -100,6 +104,7 @@ class Snapshots {
     save(*frame, profile, "disconnected-again");
     frame.reset();
     sim.stop();
+    saveSheet(profile);
     return true;
   }
 
@@ -112,10 +117,32 @@ class Snapshots {
     const QString file =
         dir_ + QStringLiteral("/%1-%2.png")
                    .arg(QString::fromStdString(profile), QString::fromStdString(state));
-    if (!frame.grab().save(file))
+    const QImage picture = frame.grab().toImage();
+    sheet_.push_back(picture);
+    if (!picture.save(file))
       std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
     else
       std::printf("%s\n", qPrintable(file));
+  }
+
+  // All pictures of one kind of laser one below the other, 4 pixels apart: <kind>-all.png.
+  void saveSheet(const std::string& profile) {
+    int height = 0, width = 0;
+    for (const QImage& i : sheet_) {
+      height += i.height() + 4;
+      width = std::max(width, i.width());
+    }
+    QImage all(width, height, QImage::Format_RGB32);
+    all.fill(Qt::darkGray);
+    QPainter p(&all);
+    int y = 0;
+    for (const QImage& i : sheet_) {
+      p.drawImage(0, y, i);
+      y += i.height() + 4;
+    }
+    p.end();
+    all.save(dir_ + QStringLiteral("/%1-all.png").arg(QString::fromStdString(profile)));
+    sheet_.clear();
   }
 
   // A slow drag of the information panel by dx pixels and a release: the panel snaps.
@@ -166,6 +193,7 @@ class Snapshots {
 
   QString dir_;
   std::string portsDir_;
+  std::vector<QImage> sheet_;
 };
 
 }  // namespace
