@@ -35,6 +35,13 @@ int tagOf(const QObject* w) {
   return w ? w->property("qvTag").toInt() : 0;
 }
 
+// Ctrl+Alt+V without Shift.
+bool isClipboardSend(const QKeyEvent* e) {
+  const Qt::KeyboardModifiers m = e->modifiers();
+  return e->key() == Qt::Key_V && (m & Qt::ControlModifier) && (m & Qt::AltModifier) &&
+         !(m & Qt::ShiftModifier);
+}
+
 bool ctrlDown() {
   return QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier;
 }
@@ -267,9 +274,7 @@ void TQVLaserControlFrame::cmdBoxKeyUp(QKeyEvent* e) {
     console_->SendCmdClick();
     return;
   }
-  const Qt::KeyboardModifiers m = e->modifiers();
-  if (e->key() == Qt::Key_V && (m & Qt::ControlModifier) && (m & Qt::AltModifier) &&
-      !(m & Qt::ShiftModifier)) {
+  if (isClipboardSend(e)) {
     console_->SendCommandLine(qv::toProtocolText(QGuiApplication::clipboard()->text()));
   }
 }
@@ -369,6 +374,10 @@ bool TQVLaserControlFrame::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   if (w == cmdBox_ && type == QEvent::KeyRelease) cmdBoxKeyUp(static_cast<QKeyEvent*>(event));
+  // Ctrl+Alt+V sends the clipboard when it is released; the line itself does not change.
+  if (w == cmdBox_ && type == QEvent::KeyPress && isClipboardSend(static_cast<QKeyEvent*>(event))) {
+    return true;
+  }
   // A new press ends what a double click left to skip.
   if (w == cmdHistory_->viewport() && type == QEvent::MouseButtonPress) {
     historyDoubleClicked_ = false;

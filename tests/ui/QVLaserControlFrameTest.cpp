@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,7 +29,9 @@
 #include "support/TempDir.h"
 #include "ui/MainThreadBridge.h"
 #include "ui/PasswordDialog.h"
+#include "ui/QtConsoleTimer.h"
 #include "widgets/AutoScaleControl.h"
+#include "widgets/ConsoleFont.h"
 #include "widgets/GraphicsEx.h"
 
 namespace {
@@ -103,6 +108,11 @@ class FrameTest : public testing::Test {
     frame_->ConnectLaserClick();
     ASSERT_TRUE(until([&] { return connected_ > before && !frame_->Animating(); }))
         << "no identification";
+  }
+  // Waits, with the event loop running (the laser's hand-overs need it), until the laser has
+  // received `count` commands that match the selector.
+  bool received(const std::string& selector, int count = 1) {
+    return until([&] { return sim_->countReceived(selector) >= count; }, 5000);
   }
   TQVLaserControl& console() { return frame_->Console(); }
   const TConsoleDisplay& display() { return console().Display(); }
@@ -481,13 +491,9 @@ TEST_F(FrameTest, PasswordIsAskedMaskedWithCtrlAndSentAsTheLaserExpects) {
   const int advanced = frame_->TabSet1()->count() - 1;
   QTest::mouseClick(tabs, Qt::LeftButton, Qt::ControlModifier,
                     frame_->TabSet1()->tabRect(advanced).center());
-  if (!answer.answered()) {
-    // The modifier state of a synthetic click is not the keyboard's: ask as Ctrl+D would.
-    frame_->Console().TabSet1Change("Advanced", true);
-  }
   ASSERT_TRUE(answer.answered());
   EXPECT_EQ(shownText, "****");
-  ASSERT_TRUE(sim_->waitForReceived("w01 ab.1", 1, 5000));
+  ASSERT_TRUE(received("w01 ab.1", 1));
   // Neither echoed nor remembered.
   EXPECT_FALSE(child<QTextEdit>("ReceiveBuffer")->toPlainText().contains("w01"));
   EXPECT_EQ(child<QListWidget>("CmdHistory")->count(), 0);
@@ -507,7 +513,7 @@ TEST_F(FrameTest, FrequencyFieldKeepsItsSuffixLast) {
   QTest::keyClicks(field, "5kx");
   EXPECT_EQ(field->text(), "205k");
   QTest::keyClick(field, Qt::Key_Return);
-  ASSERT_TRUE(sim_->waitForReceived("w73 205000.00,w71 205000.00", 1, 5000))
+  ASSERT_TRUE(received("w73 205000.00,w71 205000.00", 1))
       << ::testing::PrintToString(sim_->received());
 }
 
@@ -660,6 +666,131 @@ TEST_F(FrameTest, SaveDialogHeldOpenDoesNotStallTheLaser) {
   EXPECT_TRUE(until([&] { return sim_->received().size() > before + 10; }, 5000));
   console().StopRecording();
   ASSERT_TRUE(until([&] { return console().RecordingState() == 0; }));
+}
+
+// The Advanced tab without Ctrl opens the terminal at once; the history's double click sends its
+// entry again, and Ctrl+Alt+V sends the clipboard's commands without touching the line.
+TEST_F(FrameTest, HistoryDoubleClickAndClipboardCommands) {
+  startSim("gen3-2branch");
+  connect();
+  DialogAnswer<TPasswordDialog> none([](TPasswordDialog& d) { d.reject(); });
+  QTest::mouseClick(frame_->TabSet1(), Qt::LeftButton, {},
+                    frame_->TabSet1()->tabRect(frame_->TabSet1()->count() - 1).center());
+  EXPECT_TRUE(frame_->AdvancedPanel()->isVisible());
+  EXPECT_FALSE(none.seen());
+  auto* cmd = child<QLineEdit>("CmdBox");
+  auto* history = child<QListWidget>("CmdHistory");
+  const int r60 = sim_->countReceived("r60");
+  QTest::keyClicks(cmd, "r01 | r60");
+  QTest::keyClick(cmd, Qt::Key_Return);
+  ASSERT_EQ(history->count(), 1);
+  EXPECT_EQ(history->item(0)->text(), "r01|r60");
+  ASSERT_TRUE(received("r60", r60 + 1));
+
+  // A double click: the first click copies the entry, the double click sends it and empties
+  // the line again.
+  const QPoint at = history->visualItemRect(history->item(0)).center();
+  QTest::mouseClick(history->viewport(), Qt::LeftButton, {}, at);
+  EXPECT_EQ(cmd->text(), "r01|r60");
+  QTest::mouseDClick(history->viewport(), Qt::LeftButton, {}, at);
+  EXPECT_EQ(cmd->text(), "");
+  ASSERT_TRUE(received("r60", r60 + 2));
+  // With text in the line a click copies nothing.
+  QTest::keyClicks(cmd, "r02");
+  QTest::mouseClick(history->viewport(), Qt::LeftButton, {}, at);
+  EXPECT_EQ(cmd->text(), "r02");
+
+  QGuiApplication::clipboard()->setText("R01|R60");
+  QTest::keyClick(cmd, Qt::Key_V, Qt::ControlModifier | Qt::AltModifier);
+  ASSERT_TRUE(received("r60", r60 + 3)) << ::testing::PrintToString(sim_->received());
+  EXPECT_EQ(cmd->text(), "r02");
+  EXPECT_EQ(history->count(), 1);  // the same commands, compared without case
+}
+
+TEST_F(FrameTest, ValuesInTheirFacesAndColours) {
+  startSim("gen3-picker");
+  connect();
+  const QString values = qv::consoleFamily("Verdana");
+  const QString titles = qv::consoleFamily("Tahoma");
+  for (const char* name : {"NomCurrent1", "ActFrequency1", "TriggerMode1", "NomRegulatorLevel"}) {
+    QWidget* w = child(name);
+    EXPECT_EQ(w->font().family(), values) << name;
+    EXPECT_EQ(w->palette().color(QPalette::WindowText), QColor(0, 0, 255)) << name;
+  }
+  EXPECT_EQ(child("MaxCurrent1")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+  EXPECT_EQ(child("lblLaser1")->font().family(), titles);
+  EXPECT_EQ(child("InfoInternal")->font().family(), titles);
+  // The regulator's level turns silver while the regulator is off.
+  child<QAbstractButton>("DeactivateRegulator")->click();
+  ASSERT_TRUE(until([&] {
+    return child("NomRegulatorLevel")->palette().color(QPalette::WindowText) ==
+           QColor(192, 192, 192);
+  }));
+  EXPECT_EQ(
+      child<TLabelPair>("NomRegulatorLevel")->unitLabel()->palette().color(QPalette::WindowText),
+      QColor(192, 192, 192));
+  // Each tab panel has its own pale colour, and the selected tab takes it.
+  std::set<QRgb> colours;
+  for (const char* panel : {"CurrentPanel", "TriggerPanel", "FrequencyPanel", "SystemPanel",
+                            "RegulatorPanel", "AdvancedPanel"}) {
+    const QColor c = child(panel)->palette().color(QPalette::Window);
+    EXPECT_GT(c.lightness(), 220) << panel;
+    colours.insert(c.rgb());
+  }
+  EXPECT_EQ(colours.size(), 6u);
+  frame_->SelectTab("Trigger");
+  EXPECT_TRUE(child("TriggerPanel")->isVisible());
+  EXPECT_FALSE(child("CurrentPanel")->isVisible());
+  EXPECT_TRUE(frame_->TabSet1()->styleSheet().contains(
+      child("TriggerPanel")->palette().color(QPalette::Window).name()));
+}
+
+TEST_F(FrameTest, EntriesSendWhatTheFieldsHold) {
+  startSim("gen3-2branch");
+  connect();
+  auto* current = child<QLineEdit>("Current2");
+  current->setFocus();
+  QTest::keyClicks(current, "12.5");
+  QTest::keyClick(current, Qt::Key_Return);
+  ASSERT_TRUE(received("w62 12.50", 1));
+  frame_->SelectTab("Trigger");
+  frame_->ExternalTrigger(2)->click();
+  frame_->LaserOffButton()->click();
+  ASSERT_TRUE(received("w60 0", 1));
+  EXPECT_TRUE(received("r60", 1));  // the status, read after 200 ms
+  EXPECT_EQ(child<TImageEx>("LaserWarnSymbol")->imageIndex(), 0);
+}
+
+TEST(PasswordDialog, StartsSelectedAndSizedInDialogUnits) {
+  TPasswordDialog d("Service", "Please input the service password", "abc");
+  EXPECT_EQ(d.edit()->selectedText(), "abc");
+  EXPECT_EQ(d.edit()->echoMode(), QLineEdit::Password);
+  EXPECT_EQ(d.edit()->displayText(), "***");
+  const QFontMetrics fm(d.font());
+  const int x = fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52;
+  EXPECT_EQ(d.width(), 180 * x / 4);
+  EXPECT_EQ(d.edit()->width(), 164 * x / 4);
+  EXPECT_EQ(d.okButton()->x(), 38 * x / 4);
+  EXPECT_EQ(d.cancelButton()->x(), 92 * x / 4);
+  EXPECT_EQ(d.okButton()->y(), d.edit()->geometry().bottom() + 1 + 15);
+  EXPECT_EQ(d.height(), d.okButton()->geometry().bottom() + 1 + 13);
+  QTimer::singleShot(0, &d, [&] { d.cancelButton()->click(); });
+  EXPECT_EQ(d.exec(), QDialog::Rejected);
+}
+
+TEST(QtConsoleTimer, TicksWhileEnabled) {
+  qv::QtConsoleTimer timer;
+  int ticks = 0;
+  timer.onTimer = [&] { ++ticks; };
+  EXPECT_FALSE(timer.enabled());
+  timer.setInterval(10);
+  EXPECT_EQ(timer.interval(), 10);
+  timer.setEnabled(true);
+  EXPECT_TRUE(qv::runEventLoopUntil([&] { return ticks >= 3; }, 5000));
+  timer.setEnabled(false);
+  const int stopped = ticks;
+  qv::runEventLoopUntil([] { return false; }, 50);
+  EXPECT_EQ(ticks, stopped);
 }
 
 }  // namespace
