@@ -126,6 +126,7 @@ class TQVLaserControlFrame : public QWidget, public TQVLaserControlView {
 
   // Showing what the console publishes (QVLaserControlFrameShow.cpp).
   void refresh();
+  void refreshOnce();
   void showLayout(const TPanelLayout& layout);
   void showTab(const std::string& caption);
   void showStatus(const TStatusDisplay& status);
@@ -228,6 +229,7 @@ class TQVLaserControlFrame : public QWidget, public TQVLaserControlView {
   struct Shown;
   std::unique_ptr<Shown> shown_;
   bool refreshing_ = false;
+  bool refreshAgain_ = false;
 
   // Animations: the cover's height and the terminal's width move in steps every 10 ms.
   struct Slide {

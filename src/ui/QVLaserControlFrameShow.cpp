@@ -55,8 +55,20 @@ QString hint(const std::string& text) {
 }  // namespace
 
 void TQVLaserControlFrame::refresh() {
-  if (refreshing_) return;
+  // A change announced while a refresh runs is shown by another round of the same refresh.
+  if (refreshing_) {
+    refreshAgain_ = true;
+    return;
+  }
   refreshing_ = true;
+  do {
+    refreshAgain_ = false;
+    refreshOnce();
+  } while (refreshAgain_);
+  refreshing_ = false;
+}
+
+void TQVLaserControlFrame::refreshOnce() {
   const TConsoleDisplay& d = console_->Display();
   Shown& s = *shown_;
   const bool first = s.first;
@@ -133,7 +145,6 @@ void TQVLaserControlFrame::refresh() {
 
   showProtection(d);
   s.first = false;
-  refreshing_ = false;
 }
 
 void TQVLaserControlFrame::showEntryFields(const TConsoleDisplay& d) {

@@ -385,12 +385,60 @@ TEST_F(FrameTest, ErrorListInTheSymbolsHintAndAfterDisconnection) {
   EXPECT_TRUE(symbol->toolTip().startsWith("Laser error list\n-----------------\n[80]  "));
   EXPECT_TRUE(symbol->toolTip().endsWith("\n[9999] ")) << symbol->toolTip().toStdString();
 
+  // A click on the symbol shows the list in a box.
+  QString title, boxText;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  auto capture = [&](QMessageBox& box) {
+    title = box.windowTitle();
+    boxText = box.text();
+    icon = box.icon();
+    box.button(QMessageBox::Ok)->click();
+  };
+  {
+    DialogAnswer<QMessageBox> answer(capture);
+    QTest::mouseClick(symbol, Qt::LeftButton);
+    ASSERT_TRUE(answer.answered());
+  }
+  EXPECT_EQ(title, "Laser Error");
+  EXPECT_EQ(icon, QMessageBox::Critical);
+  EXPECT_EQ(boxText, symbol->toolTip());
+  // The badge's box shows its list, also an empty one.
+  {
+    DialogAnswer<QMessageBox> answer(capture);
+    console().IconLaserWarningClick();
+    ASSERT_TRUE(answer.answered());
+  }
+  EXPECT_EQ(title, "Laser Warning");
+  EXPECT_EQ(icon, QMessageBox::Warning);
+  EXPECT_EQ(boxText, "");
+
   frame_->ConnectLaserClick();
   ASSERT_TRUE(until([&] { return disconnected_ == 1 && !frame_->Animating(); }));
   EXPECT_EQ(symbol->imageIndex(), 1);
   EXPECT_EQ(child<TImageEx>("LaserStatusDesc")->imageIndex(), -1);
   EXPECT_FALSE(child("IconLaserWarning")->isVisible());
   EXPECT_EQ(text("LaserOn"), "Laser On");
+}
+
+// The operator's own attempt on a port with nothing behind it: the box says so.
+TEST_F(FrameTest, PortThatCannotBeOpenedIsReportedToTheOperator) {
+  QString title, boxText;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  DialogAnswer<QMessageBox> answer([&](QMessageBox& box) {
+    title = box.windowTitle();
+    boxText = box.text();
+    icon = box.icon();
+    box.button(QMessageBox::Ok)->click();
+  });
+  frame_->ConnectLaserClick();
+  ASSERT_TRUE(until([&] { return answer.answered(); }, 5000));
+  EXPECT_EQ(title, "Error");
+  EXPECT_EQ(icon, QMessageBox::Warning);
+  EXPECT_TRUE(
+      boxText.startsWith("Cannot open port: COM6. \n\nPlease check:\n1) if the port "
+                         "number is correct, \n2) if another program is using this port."))
+      << boxText.toStdString();
+  EXPECT_TRUE(child("DisconnectedPanel")->isVisible());
 }
 
 // --- The cover -------------------------------------------------------------------------------
