@@ -350,20 +350,18 @@ bool TQVLaserControlFrame::eventFilter(QObject* watched, QEvent* event) {
   if (!w) return QWidget::eventFilter(watched, event);
   const QEvent::Type type = event->type();
   if (w == laserInfoPanel_ || laserInfoPanel_->isAncestorOf(w)) {
-    auto* e = static_cast<QMouseEvent*>(event);
     switch (type) {
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonDblClick:
-        readOutPressed(w, e);
+        readOutPressed(w, static_cast<QMouseEvent*>(event));
         return true;
       case QEvent::MouseMove:
-        readOutMoved(e);
+        readOutMoved(static_cast<QMouseEvent*>(event));
         return true;
       case QEvent::MouseButtonRelease:
-        readOutReleased(w, e);
+        readOutReleased(w, static_cast<QMouseEvent*>(event));
         return true;
-      default:
-        break;
+      default: break;
     }
     return false;
   }
