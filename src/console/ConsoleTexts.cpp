@@ -218,6 +218,24 @@ std::string PasswordCommand(const std::string& password) {
   return "w01 " + text;
 }
 
+std::string TypedCommandText(const std::string& text) {
+  std::string lower = text;
+  for (char& ch : lower) {
+    const auto c = static_cast<unsigned char>(ch);
+    unsigned char l = c;
+    if (c >= 'A' && c <= 'Z')
+      l = c + 32;
+    else if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+      l = c + 32;  // A grave to Thorn, not the multiplication sign
+    else if (c == 0x8A || c == 0x8C || c == 0x8E)
+      l = c + 16;  // S caron, OE, Z caron
+    else if (c == 0x9F)
+      l = 0xFF;  // Y diaeresis
+    ch = static_cast<char>(l);
+  }
+  return lower;
+}
+
 std::vector<std::string> SplitCommandList(const std::string& text) {
   std::vector<std::string> parts;
   size_t start = 0;

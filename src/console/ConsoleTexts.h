@@ -70,6 +70,9 @@ std::string RecordingFileName(int32_t headSerial, const std::tm& localTime);
 bool ShowsInTerminal(const std::string& text);
 // The password command: "w01 " + password with every "," made ".".
 std::string PasswordCommand(const std::string& password);
+// The terminal's command line turns letters to lower case as they are typed, those of
+// Windows-1252 included ("R01" becomes "r01"); text pasted with Ctrl+Alt+V goes out as it stands.
+std::string TypedCommandText(const std::string& text);
 // A "|"-separated command line cut into its trimmed, non-empty parts, in order.
 std::vector<std::string> SplitCommandList(const std::string& text);
 

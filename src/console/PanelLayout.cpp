@@ -1,5 +1,9 @@
 #include "console/PanelLayout.h"
 
+#include <algorithm>
+
+#include "link/QVLaser.h"
+
 namespace {
 bool has(uint8_t mask, int b) { return (mask >> b) & 1u; }
 constexpr uint8_t kBoth = (1u << 1) | (1u << 2);
@@ -101,4 +105,22 @@ TPanelLayout DesignedLayout() {
   L.lblFrequency[1] = L.lblFrequency[2] = true;
   L.tabs = {"Current", "Trigger", "Frequency", "System", "Advanced"};
   return L;
+}
+
+bool TPanelLayout::hasTab(const std::string& caption) const {
+  return std::find(tabs.begin(), tabs.end(), caption) != tabs.end();
+}
+
+bool TPanelLayout::offersTriggerButton(int branch, int mode) const {
+  if (!hasTab("Trigger") || branch < 1 || branch > 2) return false;
+  switch (mode) {
+    case tmInternal:
+    case tmExternal:
+    case tmCW:
+      return triggerButtons[branch];
+    case tmHVOn:
+      return branch == 1 && hvOn;
+    default:
+      return false;
+  }
 }

@@ -34,6 +34,13 @@ struct TPanelLayout {
   // The tab row, in order.
   std::vector<std::string> tabs;
   friend bool operator==(const TPanelLayout&, const TPanelLayout&) = default;
+
+  // What the panels offer the operator: a control counts only when it is shown on a panel whose
+  // tab is in the row.
+  bool hasTab(const std::string& caption) const;
+  // The trigger button of a branch (1 or 2) for a mode ordinal (tmInternal, tmExternal, tmCW,
+  // tmHVOn; "HV On" exists for branch 1 only).
+  bool offersTriggerButton(int branch, int mode) const;
 };
 
 // ArrangePanels(C, F, T, PP, RG): masks with bit b for branch b.

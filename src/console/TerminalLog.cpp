@@ -2,75 +2,182 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 #include "console/ConsoleTexts.h"
 
 namespace qv {
 
+namespace {
+
+// A command text's own line breaks ("\r\n", "\r" or "\n") as the single "\n" of an edit.
+std::string breaksAsNewlines(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      out += '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 void TerminalLog::Sent(const std::string& text) {
   if (text.empty() || !ShowsInTerminal(text)) return;
   LogEdit edit;
   edit.colour = LogColour::Sent;
-  edit.position = text_.size();
+  edit.position = length_;
   std::string prefix;
-  if (!text_.empty()) {
-    const size_t lineStart = [&] {
-      const size_t br = text_.rfind("\r\n");
-      return br == std::string::npos ? size_t{0} : br + 2;
-    }();
-    if (trimBlanks(text_.substr(lineStart)).empty()) {
+  if (length_ > 0) {
+    Line& last = lines_.back();
+    if (trimBlanks(last.text).empty()) {
       // A blank last line (the tab after an answer's line break) is taken over by the command.
-      edit.position = lineStart;
-      edit.removed = text_.size() - lineStart;
+      edit.position = length_ - last.text.size();
+      edit.removed = last.text.size();
+      length_ -= last.text.size();
+      last.text.clear();
+      last.segments.clear();
     } else {
-      prefix = "\r\n";
+      prefix = "\n";
     }
   }
-  edit.text = prefix + text + "\t";
-  apply(edit);
+  edit.text = prefix + breaksAsNewlines(text) + "\t";
+  append(edit.text, edit.colour);
+  publish(edit);
 }
 
 void TerminalLog::Received(const std::string& chunk) {
   if (chunk.empty()) return;
-  std::string text = text_.empty() ? "\t" : "";
-  for (size_t i = 0; i < chunk.size(); ++i) {
-    text += chunk[i];
-    if (chunk[i] == '\r' && i + 1 < chunk.size() && chunk[i + 1] == '\n') {
-      text += "\n\t";
+  std::string text = length_ == 0 ? "\t" : "";
+  const size_t prefix = text.size();
+  size_t i = 0;
+  // The line feed of a carriage return that ended the last chunk: that break is made already.
+  if (afterCarriageReturn_ && chunk[0] == '\n') i = 1;
+  afterCarriageReturn_ = false;
+  for (; i < chunk.size(); ++i) {
+    const char c = chunk[i];
+    if (c == '\r' && i + 1 < chunk.size() && chunk[i + 1] == '\n') {
+      text += "\n\t";  // the next line of the answer starts at the tab stop
       ++i;
+    } else if (c == '\r' || c == '\n') {
+      text += '\n';
+      afterCarriageReturn_ = c == '\r' && i + 1 == chunk.size();
+    } else {
+      text += c;
     }
   }
+  if (text.size() == prefix) return;  // only the rest of a break already made
   LogEdit edit;
-  edit.position = text_.size();
+  edit.position = length_;
   edit.text = std::move(text);
   edit.colour = LogColour::Received;
-  apply(edit);
+  append(edit.text, edit.colour);
+  publish(edit);
 }
 
 void TerminalLog::Clear() {
   LogEdit edit;
-  edit.removed = text_.size();
-  apply(edit);
+  edit.removed = length_;
+  lines_.clear();
+  length_ = 0;
+  afterCarriageReturn_ = false;
+  if (OnEdit) OnEdit(edit);
 }
 
-void TerminalLog::apply(const LogEdit& edit) {
-  // Cut the runs at the edit's position (edits only ever touch the end of the log).
-  size_t keep = edit.position;
-  std::vector<LogRun> runs;
-  for (const LogRun& run : runs_) {
-    if (keep == 0) break;
-    const size_t take = std::min(keep, run.text.size());
-    runs.push_back({run.text.substr(0, take), run.colour});
-    keep -= take;
+void TerminalLog::append(const std::string& text, LogColour colour) {
+  if (lines_.empty()) lines_.emplace_back();
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t br = text.find('\n', start);
+    const size_t n = (br == std::string::npos ? text.size() : br) - start;
+    Line& line = lines_.back();
+    if (n > 0) {
+      line.text.append(text, start, n);
+      if (!line.segments.empty() && line.segments.back().colour == colour) {
+        line.segments.back().length += n;
+      } else {
+        line.segments.push_back({colour, n});
+      }
+      length_ += n;
+    }
+    if (br == std::string::npos) break;
+    line.breakColour = colour;
+    lines_.emplace_back();
+    ++length_;
+    start = br + 1;
   }
-  text_.erase(edit.position, edit.removed);
-  text_.insert(edit.position, edit.text);
-  if (!edit.text.empty()) {
-    if (!runs.empty() && runs.back().colour == edit.colour) runs.back().text += edit.text;
-    else runs.push_back({edit.text, edit.colour});
-  }
-  runs_ = std::move(runs);
+}
+
+void TerminalLog::publish(const LogEdit& edit) {
   if (OnEdit) OnEdit(edit);
+  dropOldest();
+}
+
+void TerminalLog::dropOldest() {
+  if (lines_.size() <= kMaxLines && length_ <= kMaxChars) return;
+  // Down to nine tenths of both budgets at once, so the view gets one removal per many lines.
+  const size_t keepLines = kMaxLines - kMaxLines / 10;
+  const size_t keepChars = kMaxChars - kMaxChars / 10;
+  LogEdit edit;  // removes at position 0, inserts nothing
+  while (lines_.size() > 1 && (lines_.size() > keepLines || length_ > keepChars)) {
+    const size_t n = lines_.front().text.size() + 1;  // with its line break
+    edit.removed += n;
+    length_ -= n;
+    lines_.pop_front();
+  }
+  if (length_ > keepChars) {
+    // One line longer than the budget (a stream without line breaks): its oldest characters go.
+    Line& line = lines_.front();
+    const size_t cut = length_ - keepChars;
+    line.text.erase(0, cut);
+    size_t left = cut;
+    auto seg = line.segments.begin();
+    while (left > 0 && seg != line.segments.end()) {
+      const size_t take = std::min(left, seg->length);
+      seg->length -= take;
+      left -= take;
+      if (seg->length == 0) ++seg;
+    }
+    line.segments.erase(line.segments.begin(), seg);
+    edit.removed += cut;
+    length_ -= cut;
+  }
+  if (OnEdit) OnEdit(edit);
+}
+
+std::string TerminalLog::Text() const {
+  std::string text;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (i > 0) text += "\r\n";
+    text += lines_[i].text;
+  }
+  return text;
+}
+
+std::vector<LogRun> TerminalLog::Runs() const {
+  std::vector<LogRun> runs;
+  auto add = [&runs](std::string_view text, LogColour colour) {
+    if (text.empty()) return;
+    if (!runs.empty() && runs.back().colour == colour)
+      runs.back().text += text;
+    else
+      runs.push_back({std::string(text), colour});
+  };
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const Line& line = lines_[i];
+    size_t at = 0;
+    for (const Segment& seg : line.segments) {
+      add(std::string_view(line.text).substr(at, seg.length), seg.colour);
+      at += seg.length;
+    }
+    if (i + 1 < lines_.size()) add("\r\n", line.breakColour);
+  }
+  return runs;
 }
 
 void CommandHistory::Add(const std::string& entry) {

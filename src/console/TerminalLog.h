@@ -2,6 +2,8 @@
 // stop) and its command history.
 #pragma once
 
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,7 +18,9 @@ struct LogRun {
   LogColour colour;
 };
 
-// One edit of the log: remove `removed` characters at `position`, then insert `text` there.
+// One edit of the log: remove `removed` positions at `position`, then insert `text` there in
+// `colour`. Positions count as a text document does: every character is one position and so is
+// every line break, which an edit's text writes as a single "\n".
 struct LogEdit {
   size_t position = 0;
   size_t removed = 0;
@@ -24,24 +28,61 @@ struct LogEdit {
   LogColour colour = LogColour::Received;
 };
 
+// The log keeps the newest kMaxLines lines and at most kMaxChars positions; what falls out goes
+// as whole lines from the top (a single line longer than the whole budget loses its oldest
+// characters). Every edit costs the same however much was logged before.
+//
+// What a view does: start from an empty document (or, when it comes later, from Runs(), each
+// "\r\n" in them written as one paragraph break) and apply every OnEdit in order: put the cursor
+// at `position`, select `removed` positions to the right, replace them with `text` in `colour`
+// (each "\n" a paragraph break). Edits only ever touch the end of the log (the last line and
+// what follows it) or, when old lines are dropped, remove text at position 0 with nothing
+// inserted. Clear is one edit that removes everything. The view then holds exactly Length()
+// positions and needs no bound of its own.
 class TerminalLog {
  public:
+  static constexpr size_t kMaxLines = 10000;
+  static constexpr size_t kMaxChars = size_t{1} << 20;
+
   // A command was written (without its carriage return). Hidden commands leave no trace.
   void Sent(const std::string& text);
-  // A chunk of raw characters was read.
-  void Received(const std::string& text);
+  // A chunk of raw characters was read. A carriage return, a line feed, or the two together
+  // (also when a chunk ends between them) make one line break; the lines of one answer start at
+  // the tab stop.
+  void Received(const std::string& chunk);
   void Clear();
 
-  const std::string& Text() const { return text_; }
-  const std::vector<LogRun>& Runs() const { return runs_; }
+  // The whole log with its line breaks as "\r\n", and its coloured runs the same way. Both are
+  // put together on each call: for tests and for a view that starts late, not for every edit.
+  std::string Text() const;
+  std::vector<LogRun> Runs() const;
+  // Positions in the log (a line break counts one); lines (at least 1 unless the log is empty).
+  size_t Length() const { return length_; }
+  size_t LineCount() const { return lines_.size(); }
   // Called after every edit, so a view can apply it instead of redrawing.
   std::function<void(const LogEdit&)> OnEdit;
 
  private:
-  void apply(const LogEdit& edit);
+  struct Segment {
+    LogColour colour;
+    size_t length;
+  };
+  struct Line {
+    std::string text;
+    std::vector<Segment> segments;                // the colours of text, in order
+    LogColour breakColour = LogColour::Received;  // of the line break that ends it
+  };
 
-  std::string text_;
-  std::vector<LogRun> runs_;
+  // Appends text (breaks written "\n") in one colour to the last line; returns nothing.
+  void append(const std::string& text, LogColour colour);
+  void dropOldest();
+  void publish(const LogEdit& edit);
+
+  std::deque<Line> lines_;  // empty, or the lines with the last one open
+  size_t length_ = 0;       // positions: every character and every line break
+  // The last received character was a carriage return that ended a line: a line feed right
+  // after it belongs to the same break.
+  bool afterCarriageReturn_ = false;
 };
 
 // Command lines sent before, oldest first; an entry is added once (compared without case).

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "engine/Simulator.h"
 #include "support/TempDir.h"
@@ -133,6 +135,9 @@ TEST_F(CliTest, ExitStatusTellsPortFromLaser) {
   ProgramRun r = run({"--port", "7", "identify"});
   EXPECT_EQ(r.rc, 2);
   EXPECT_NE(r.err.find("Cannot open port: COM7."), std::string::npos) << r.err;
+  r = run({"--port", "7", "send", "r01"});  // the terminal alone says it too
+  EXPECT_EQ(r.rc, 2);
+  EXPECT_NE(r.err.find("Cannot open port: COM7."), std::string::npos) << r.err;
 
   qv::sim::Faults silent;
   silent.silent = true;
@@ -161,6 +166,21 @@ TEST_F(CliTest, SendShowsTheTerminalTrafficButNotThePassword) {
   EXPECT_EQ(sim_->countReceived("r02"), 0);  // no identification in terminal-only mode
 }
 
+TEST_F(CliTest, SendIsTypedUnlessAsIs) {
+  startSim("gen3-2branch");
+  // Typed into the command line, letters become lower case; pasted text goes out as it stands.
+  ASSERT_EQ(run({"--port", "7", "send", "R01|W60 0"}).rc, 0);
+  ASSERT_EQ(run({"--port", "7", "send", "--as-is", "R01"}).rc, 0);
+  EXPECT_EQ(receivedExactly("r01"), 1);
+  EXPECT_EQ(receivedExactly("w60 0"), 1);
+  EXPECT_EQ(receivedExactly("R01"), 1);
+  // The line is Windows-1252 on the wire: the degree sign is one byte.
+  const ProgramRun r = run({"--port", "7", "--json", "send", "--as-is", "r01 \u00b0"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(receivedExactly("r01 \xB0"), 1);
+  EXPECT_EQ(r.lines().front(), json({{"sent", "r01 \u00b0"}}));
+}
+
 TEST_F(CliTest, SetGoesThroughTheConsoleAndPrintsTheReadBack) {
   startSim("gen3-2branch");
   const ProgramRun r = run({"--port", "7", "--json", "set", "current", "1", "12.75"});
@@ -173,6 +193,81 @@ TEST_F(CliTest, SetGoesThroughTheConsoleAndPrintsTheReadBack) {
   }
   EXPECT_TRUE(readBack) << r.out;
   EXPECT_EQ(run({"--port", "7", "set", "frequency", "1", "k"}).rc, 1);
+
+  // A person gets one line with the value read back; the events only with --verbose.
+  ProgramRun plain = run({"--port", "7", "set", "current", "1", "12.5"});
+  ASSERT_EQ(plain.rc, 0) << plain.err;
+  EXPECT_EQ(plain.out, "current 1: 12.50 A\n");
+  EXPECT_EQ(run({"--port", "7", "set", "trigger", "2", "cw"}).out, "trigger 2: CW\n");
+  EXPECT_EQ(run({"--port", "7", "save-settings"}).out, "save-settings: done\n");
+  plain = run({"--port", "7", "set", "--verbose", "current", "2", "7"});
+  ASSERT_EQ(plain.rc, 0) << plain.err;
+  EXPECT_NE(plain.out.find("OnLaserCurrent branch=2 value=7.0 text=7.00\n"), std::string::npos)
+      << plain.out;
+  EXPECT_EQ(plain.out.substr(plain.out.rfind('\n', plain.out.size() - 2) + 1),
+            "current 2: 7.00 A\n");
+  // A failure is said on stderr, and the value read back still shows.
+  plain = run({"--port", "7", "set", "current", "1", "99"});
+  EXPECT_EQ(plain.rc, 1);
+  EXPECT_EQ(plain.err, "w61 99.00: the laser answered ERROR\n");
+  EXPECT_EQ(plain.out, "current 1: 12.50 A\n");
+}
+
+// Only what the console's layout shows for the laser can be set; the rest is refused before
+// anything goes out, with what the laser offers instead.
+TEST_F(CliTest, SetRefusesControlsTheConsoleDoesNotShow) {
+  struct Case {
+    const char* profile;
+    std::vector<std::string> args;
+    const char* said;  // on stderr; nullptr: accepted
+  };
+  const Case cases[] = {
+      {"gen3-2branch", {"regulator", "on"}, "This laser has no power regulator.\n"},
+      {"gen3-2branch", {"regulator-level", "50"}, "This laser has no power regulator.\n"},
+      {"gen3-2branch",
+       {"trigger", "2", "hv-on"},
+       "This laser has no hv-on button for branch 2; it offers trigger 1 internal|external|cw "
+       "and trigger 2 internal|external|cw.\n"},
+      {"gen3-2branch", {"trigger", "1", "hv-on"}, "This laser has no hv-on button for branch 1;"},
+      {"gen3-2branch",
+       {"current", "3", "5"},
+       "This laser has no current field for branch 3; it offers current 1 and 2.\n"},
+      {"gen3-2branch",
+       {"frequency", "2", "1k"},
+       "This laser has no frequency field 2; it offers frequency 1.\n"},
+      {"gen3-2branch", {"pulse-rate", "1k"}, "This laser has no pulse picker.\n"},
+      {"gen3-picker", {"trigger", "1", "hv-on"}, nullptr},
+      {"gen3-picker", {"current", "2", "5"}, "it offers current 1.\n"},
+      {"gen3-picker", {"trigger", "2", "cw"}, "it offers trigger 1 internal|external|cw|hv-on.\n"},
+      {"gen3-single", {"trigger", "2", "cw"}, "it offers trigger 1 internal|external|cw|hv-on.\n"},
+      {"gen3-single", {"current", "2", "5"}, nullptr},
+      {"gen2", {"all-currents", "5"}, "This laser has no current fields.\n"},
+      {"gen2",
+       {"current", "1", "5"},
+       "This laser has no current field for branch 1; it has none.\n"},
+  };
+  std::string running;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.profile + (" " + testing::PrintToString(c.args)));
+    if (running != c.profile) {
+      startSim(c.profile);
+      running = c.profile;
+    }
+    sim_->clearReceived();
+    std::vector<std::string> args = {"--port", "7", "set"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProgramRun r = run(args);
+    int writes = 0;
+    for (const std::string& cmd : sim_->received()) writes += cmd[0] == 'w';
+    if (!c.said) {
+      EXPECT_EQ(r.rc, 0) << r.err;
+      EXPECT_GT(writes, 0);
+      continue;
+    }
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    EXPECT_EQ(writes, 0);  // refused before anything went out
+  }
 }
 
 TEST_F(CliTest, RecordThenExport) {
@@ -185,6 +280,13 @@ TEST_F(CliTest, RecordThenExport) {
   EXPECT_GT(summary["samples"].get<int>(), 0);
   EXPECT_GE(summary["chunks"].get<int>(), 1);
   EXPECT_EQ(summary["bytes"].get<size_t>(), slurp(file).size());
+  // The stop's three texts all reached the laser before the port closed ("w9 0" only the stop
+  // sends; the recording's oven reads send "w09 0", "w19 0" and "w29 0").
+  const std::vector<std::string> got = sim_->received();
+  const auto stop = std::find(got.begin(), got.end(), "w9 0");
+  ASSERT_NE(stop, got.end());
+  EXPECT_EQ(std::vector<std::string>(stop, std::min(stop + 3, got.end())),
+            (std::vector<std::string>{"w9 0", "w19 0", "w29 0"}));
 
   const ProgramRun exp = run({"--json", "export", file});
   ASSERT_EQ(exp.rc, 0) << exp.err;
@@ -200,6 +302,15 @@ TEST_F(CliTest, RecordThenExport) {
   ASSERT_EQ(csv.rc, 0);
   EXPECT_EQ(csv.out.rfind("time_ms,offset_ms,code,value\n", 0), 0u);
   EXPECT_EQ(run({"export", tmp_.file("missing.qlp")}).rc, 1);
+}
+
+TEST_F(CliTest, ARecordingThatCannotStartSaysWhyOnce) {
+  startSim("gen3-2branch");
+  const ProgramRun r = run({"--port", "7", "record", tmp_.file("no/such/folder/rec.qlp")});
+  EXPECT_EQ(r.rc, 1);
+  const size_t first = r.err.find("Cannot record into");
+  ASSERT_NE(first, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("Cannot record into", first + 1), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, CatalogueAsIdentificationBuildsIt) {
@@ -234,6 +345,50 @@ TEST_F(CliTest, WatchStreamsEventsAndEndsWhenTheLaserStaysAway) {
   }
   EXPECT_TRUE(status);
   EXPECT_TRUE(gone);
+}
+
+// Plain watch prints what changes: each value once until it differs, no value-less parameter
+// events; --all prints every event.
+TEST_F(CliTest, PlainWatchPrintsWhatChanges) {
+  startSim("gen3-2branch");
+  // Once the polling has begun, branch 1's current changes.
+  std::thread change([&] {
+    if (sim_->waitForReceived("r61", 6, 20000))
+      sim_->modify([](qv::sim::LaserState& st) { st.current[1] = 20.0; });
+  });
+  const ProgramRun r = run({"--port", "7", "watch", "--seconds", "3"});
+  change.join();
+  ASSERT_EQ(r.rc, 0) << r.err;
+  EXPECT_EQ(r.out.find("OnLaserParam"), std::string::npos) << r.out;
+  std::vector<std::string> branch1;
+  std::istringstream in(r.out);
+  for (std::string l; std::getline(in, l);) {
+    if (l.rfind("OnLaserCurrent branch=1 ", 0) == 0) branch1.push_back(l);
+  }
+  EXPECT_EQ(branch1, (std::vector<std::string>{"OnLaserCurrent branch=1 value=12.5 text=12.50",
+                                               "OnLaserCurrent branch=1 value=20.0 text=20.00"}))
+      << r.out;
+
+  const ProgramRun all = run({"--port", "7", "watch", "--seconds", "1", "--all"});
+  ASSERT_EQ(all.rc, 0) << all.err;
+  EXPECT_NE(all.out.find("OnLaserParam command=lcReadState"), std::string::npos);
+
+  // While the laser is away, automatic detection fails at every interval; that is said once.
+  qv::sim::Faults away;
+  away.hangUpAfterMs = 1500;
+  away.comeBackAfterMs = 500;
+  sim_->setFaults(away);
+  const ProgramRun lost = run({"--port", "7", "watch", "--seconds", "5", "--detect-interval", "50",
+                               "--reconnect-wait", "8000"});
+  ASSERT_EQ(lost.rc, 0) << lost.err;
+  auto count = [&](const std::string& what) {
+    int n = 0;
+    for (size_t at = lost.out.find(what); at != std::string::npos; at = lost.out.find(what, at + 1))
+      ++n;
+    return n;
+  };
+  EXPECT_EQ(count("\nOnConnectFail"), 1) << lost.out;
+  EXPECT_EQ(count("\nOnLaserConnected"), 1) << lost.out;
 }
 
 TEST_F(CliTest, ExtensionWindowsOpenForTheLaserTheyNameWithTheirStartUpReply) {

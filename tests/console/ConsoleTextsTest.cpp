@@ -106,6 +106,12 @@ TEST(CommandLists, PasswordAndSplitting) {
   EXPECT_TRUE(SplitCommandList("  ").empty());
 }
 
+TEST(CommandLists, TypedLettersBecomeLowerCase) {
+  EXPECT_EQ(TypedCommandText("R01|W60 1"), "r01|w60 1");
+  // Windows-1252 letters: \xC4 and \xDE have lower forms, the multiplication sign \xD7 has none.
+  EXPECT_EQ(TypedCommandText("\xC4\xDE\xD7\x8A\x9F\xB0"), "\xE4\xFE\xD7\x9A\xFF\xB0");
+}
+
 TEST(FrequencyKeyPress, DigitsPointAndSuffix) {
   TEditField f;
   const auto type = [&](const std::string& keys) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "link/QVLaser.h"
+
 namespace {
 constexpr uint8_t b1 = 1u << 1, b2 = 1u << 2, b3 = 1u << 3, b4 = 1u << 4;
 using Tabs = std::vector<std::string>;
@@ -58,4 +60,18 @@ TEST(ArrangePanels, NothingFoundLeavesSystemAndAdvanced) {
   const TPanelLayout pp = ArrangePanels(b1, 0, b1, true, false, 2);
   EXPECT_EQ(pp.tabs, (Tabs{"Current", "Trigger", "Frequency", "System", "Advanced"}));
   EXPECT_TRUE(pp.actFrequency[2] && !pp.actFrequency[1] && !pp.hvOn);
+}
+
+TEST(ArrangePanels, OfferedTriggerButtons) {
+  const TPanelLayout two = ArrangePanels(b1 | b2, b1, b1 | b2, false, false, 3);
+  EXPECT_TRUE(two.offersTriggerButton(2, tmCW) && two.offersTriggerButton(2, tmInternal));
+  EXPECT_FALSE(two.offersTriggerButton(1, tmHVOn));  // two groups: no "HV On"
+  const TPanelLayout one = ArrangePanels(b1, b1, b1, true, true, 3);
+  EXPECT_TRUE(one.offersTriggerButton(1, tmHVOn));
+  EXPECT_FALSE(one.offersTriggerButton(2, tmExternal) || one.offersTriggerButton(2, tmHVOn));
+  // "HV On" is laid out on a generation-3 panel without trigger modes, but that panel has no tab.
+  const TPanelLayout none = ArrangePanels(b2, b2, 0, false, false, 3);
+  EXPECT_TRUE(none.hvOn);
+  EXPECT_FALSE(none.hasTab("Trigger") || none.offersTriggerButton(1, tmHVOn));
+  EXPECT_TRUE(none.hasTab("System"));
 }

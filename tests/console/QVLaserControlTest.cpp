@@ -528,6 +528,24 @@ TEST_F(ConsoleTest, AStopWhileTheSaveDialogIsOpenStands) {
   EXPECT_FALSE(std::filesystem::exists(*view_.recordingFile));
 }
 
+TEST_F(ConsoleTest, AFileThatCannotBeCreatedLeavesThePollingAsItWas) {
+  qv::test::TempDir dir;
+  view_.recordingFile = dir.file("missing/rec.qlp");
+  startSim("gen3-2branch");
+  connect();
+  console_->RecordParamClick();
+  ASSERT_TRUE(pump([&] { return console_->RecordingState() == 0; }));
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].second.rfind("Cannot record into " + *view_.recordingFile, 0), 0u);
+  EXPECT_FALSE(console_->Display().recordingLampVisible);
+  EXPECT_FALSE(console_->Display().recordingLampBlinking);
+  // The normal set polls on: state and both currents, none of the recording's reads.
+  sim_->clearReceived();
+  ASSERT_TRUE(pump([&] { return sim_->countReceived("r62") >= 2; }));
+  EXPECT_EQ(sim_->countReceived("r53"), 0);
+  EXPECT_GE(sim_->countReceived("r99"), 1);
+}
+
 TEST_F(ConsoleTest, DisconnectionCompletesTheRecording) {
   qv::test::TempDir dir;
   view_.recordingFile = dir.file("rec.qlp");

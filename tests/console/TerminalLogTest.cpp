@@ -42,6 +42,93 @@ TEST(TerminalLog, HiddenAndEmptyCommandsLeaveNoTrace) {
   EXPECT_TRUE(log.Runs().empty());
 }
 
+namespace {
+
+// What a view holds after applying every edit: a document in which a line break is one "\n".
+struct Document {
+  std::string text;
+  int removalsAtTop = 0;
+  void attach(qv::TerminalLog& log) {
+    log.OnEdit = [this](const qv::LogEdit& e) {
+      ASSERT_LE(e.position + e.removed, text.size());
+      text.replace(e.position, e.removed, e.text);
+      if (e.position == 0 && e.text.empty() && e.removed > 0) ++removalsAtTop;
+    };
+  }
+};
+
+// The log's text with its "\r\n" breaks as the document writes them.
+std::string asDocument(const std::string& logText) {
+  std::string out;
+  for (size_t i = 0; i < logText.size(); ++i) {
+    if (logText.compare(i, 2, "\r\n") == 0) ++i;
+    out += logText[i] == '\r' ? '\n' : logText[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(TerminalLog, EditsBuildTheSameTextInAView) {
+  qv::TerminalLog log;
+  Document doc;
+  doc.attach(log);
+  log.Sent("r60");
+  log.Received("LASER_OFF\r");  // a chunk that ends between CR and LF: one break
+  log.Received("\n");
+  log.Sent("r01");
+  log.Received("S/N: 57\n");  // a bare line feed
+  log.Received("A\rB\r\n");   // a bare carriage return inside a chunk
+  log.Sent("r90\r\nr91");     // a pasted line break inside a command
+  log.Received("80\r\n1042\r\n");
+  EXPECT_EQ(log.Text(),
+            "r60\tLASER_OFF\r\nr01\tS/N: 57\r\nA\r\nB\r\nr90\r\nr91\t80\r\n\t1042\r\n\t");
+  EXPECT_EQ(doc.text, asDocument(log.Text()));
+  EXPECT_EQ(log.Length(), doc.text.size());
+  std::string runs;
+  for (const qv::LogRun& r : log.Runs()) runs += r.text;
+  EXPECT_EQ(runs, log.Text());
+  log.Clear();
+  EXPECT_EQ(doc.text, "");
+}
+
+TEST(TerminalLog, KeepsTheNewestLinesAndDropsWholeOnesAtTheTop) {
+  qv::TerminalLog log;
+  Document doc;
+  doc.attach(log);
+  const int commands = 3 * static_cast<int>(qv::TerminalLog::kMaxLines);
+  for (int i = 0; i < commands; ++i) {
+    log.Sent("r" + std::to_string(i));
+    log.Received("12.50 A\r\n");
+  }
+  EXPECT_LE(log.LineCount(), qv::TerminalLog::kMaxLines);
+  EXPECT_GT(log.LineCount(), qv::TerminalLog::kMaxLines / 2);
+  const std::string text = log.Text();
+  EXPECT_TRUE(text.ends_with("r" + std::to_string(commands - 1) + "\t12.50 A\r\n\t"));
+  EXPECT_EQ(text[0], 'r');  // a whole line heads the log
+  EXPECT_EQ(doc.text, asDocument(text));
+  EXPECT_GT(doc.removalsAtTop, 0);
+  EXPECT_LT(doc.removalsAtTop, commands / 100);  // many lines go at once
+}
+
+TEST(TerminalLog, AnEndlessLineKeepsItsNewestCharacters) {
+  qv::TerminalLog log;
+  Document doc;
+  doc.attach(log);
+  log.Sent("r01");
+  const std::string chunk(4096, 'x');
+  for (int i = 0; i < 600; ++i) log.Received(chunk + std::to_string(i % 10));  // 2.4 MB, no break
+  EXPECT_LE(log.Length(), qv::TerminalLog::kMaxChars);
+  EXPECT_EQ(log.LineCount(), 1u);
+  EXPECT_EQ(log.Text().back(), '9');
+  EXPECT_EQ(doc.text, log.Text());
+  size_t runLength = 0;
+  for (const qv::LogRun& r : log.Runs()) runLength += r.text.size();
+  EXPECT_EQ(runLength, log.Length());
+  ASSERT_EQ(log.Runs().size(), 1u);  // the command's red run went with the oldest characters
+  EXPECT_EQ(log.Runs()[0].colour, LogColour::Received);
+}
+
 TEST(CommandHistory, OnceWithoutRegardToCase) {
   qv::CommandHistory h;
   h.Add("r01|r60");

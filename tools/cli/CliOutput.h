@@ -3,6 +3,7 @@
 // laser's single-byte texts.
 #pragma once
 
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -12,6 +13,23 @@ using Json = nlohmann::ordered_json;
 
 // Windows-1252 bytes as UTF-8 (bytes the code page leaves undefined map to U+0080..U+009F).
 std::string cp1252ToUtf8(const std::string& bytes);
+// A UTF-8 text (as the command line gives it) as Windows-1252 bytes, the inverse of the above;
+// characters the code page lacks, and bytes that are not UTF-8, become "?".
+std::string utf8ToCp1252(const std::string& text);
+
+// Which stream objects a person watching the laser reads (plain `watch`): every connection and
+// disconnection, status change, command failure and notice; of the values, and of the failed
+// connection attempts that automatic detection repeats, only those that differ from the last one
+// shown for the same event and branch (or extension file). The value-less parameter events never
+// show. After a (dis)connection every value is news again, and after a status change so are the
+// error and warning lists.
+class ChangeFilter {
+ public:
+  bool shows(const Json& event);
+
+ private:
+  std::map<std::string, Json> lastShown_;
+};
 
 class Output {
  public:

@@ -65,16 +65,24 @@ void installSignalHandlers() {
   std::signal(SIGTERM, onSignal);
 }
 
-void CliView::ShowMessage(const std::string& title, const std::string& text, MessageKind) {
+void CliView::say(const std::string& text, const std::string& title) {
+  if (text == lastSaid_) return;
+  lastSaid_ = text;
   // The console's texts use CR LF; a terminal wants LF.
   std::string t;
   for (char c : text) {
     if (c != '\r') t += c;
   }
-  std::cerr << title << ": " << t << std::endl;
+  std::cerr << (title.empty() ? "" : title + ": ") << t << std::endl;
 }
 
-void CliView::ShowConversionError(const std::string& text) { std::cerr << text << std::endl; }
+void CliView::ShowMessage(const std::string& title, const std::string& text, MessageKind) {
+  say(text, title);
+}
+
+void CliView::ShowConversionError(const std::string& text) {
+  say(text);
+}
 
 std::optional<std::string> CliView::AskRecordingFile(const std::string& proposedName) {
   proposedFile = proposedName;
@@ -188,17 +196,21 @@ void Session::hookLaser() {
   };
   c.OnLaserCommandError = [this](TLaser&, TLaserCommand cmd, uint8_t sub, const std::string& s) {
     ++commandFailures;
+    if (sayFailures && !streaming_)
+      std::cerr << cp1252ToUtf8(s) << ": the laser answered ERROR" << std::endl;
     emit({{"event", "OnLaserCommandError"}, {"command", LaserCommandName(cmd)}, {"subid", sub},
           {"cmd", cp1252ToUtf8(s)}});
   };
   c.OnLaserCommandTimeout = [this](TLaser&, TLaserCommand cmd, uint8_t sub,
                                    const std::string& s) {
     ++commandFailures;
+    if (sayFailures && !streaming_)
+      std::cerr << cp1252ToUtf8(s) << ": the laser did not answer" << std::endl;
     emit({{"event", "OnLaserCommandTimeout"}, {"command", LaserCommandName(cmd)}, {"subid", sub},
           {"cmd", cp1252ToUtf8(s)}});
   };
   c.OnNotice = [this](TQVLaserControl&, const std::string& text) {
-    std::cerr << text << std::endl;
+    view_.say(text);
     emit({{"event", "OnNotice"}, {"text", text}});
   };
   c.OnRecordingFinished = [this](TQVLaserControl&, const std::string& file) {
@@ -229,10 +241,15 @@ bool Session::maxCurrentReadable(int branch) const {
 }
 
 void Session::emit(Json object) {
-  if (streaming_) out_.line(object);
+  if (!streaming_) return;
+  if (!out_.json() && !streamAll_ && !filter_.shows(object)) return;
+  out_.line(object);
 }
 
-void Session::streamEvents() { streaming_ = true; }
+void Session::streamEvents(bool all) {
+  streaming_ = true;
+  streamAll_ = all;
+}
 
 bool Session::runUntil(const std::function<bool()>& done, int timeoutMs) {
   const bool held = runConsoleLoop(
@@ -242,6 +259,10 @@ bool Session::runUntil(const std::function<bool()>& done, int timeoutMs) {
   // been handled) runs before the command goes on, even when the condition held at once.
   CheckSynchronize(0);
   return held;
+}
+
+bool Session::runUntilQueueEmpty(int timeoutMs) {
+  return runUntil([&] { return !laser().Connected() || laser().QueuedCommands() == 0; }, timeoutMs);
 }
 
 void Session::runFor(int ms) {

@@ -29,8 +29,15 @@ class CliView : public TQVLaserControlView {
   std::optional<std::string> AskRecordingFile(const std::string& proposedName) override;
   bool ConfirmStopRecording(const std::string& question) override;
 
+  // Prints a text for the person on stderr, but not twice in a row: the console tells some things
+  // both in a box and as a notice.
+  void say(const std::string& text, const std::string& title = {});
+
   std::optional<std::string> recordingFile;  // the answer to the save dialog
   std::string proposedFile;                  // what the console proposed
+
+ private:
+  std::string lastSaid_;
 };
 
 class Session {
@@ -47,6 +54,10 @@ class Session {
   // Runs the console's loop until done() holds, the time is up (false) or an interrupt.
   bool runUntil(const std::function<bool()>& done, int timeoutMs);
   void runFor(int ms);
+  // Runs until every command queued so far has had its exchange (the queue ran empty) or the
+  // laser is gone; false when that took longer than timeoutMs. Background reads join the queue
+  // only when it is empty, so they never keep it from running empty.
+  bool runUntilQueueEmpty(int timeoutMs);
 
   // Connects as the connect button does and waits for the whole setup. kOk, kPortFailed or
   // kNoLaser (with the reason on stderr).
@@ -54,8 +65,11 @@ class Session {
   // The identification object (after identify).
   Json identity();
   ExtensionManager& extensions() { return *extensions_; }
-  // Prints every console event from now on as one stream object.
-  void streamEvents();
+  // Prints the console's events from now on as stream objects: every event in JSON or with
+  // `all`, else what a person watching wants to read (ChangeFilter).
+  void streamEvents(bool all = true);
+  // While events are not printed: command failures are said on stderr.
+  bool sayFailures = false;
   // Disconnects as the connect button does (no automatic detection afterwards).
   void disconnect();
 
@@ -83,6 +97,8 @@ class Session {
   std::unique_ptr<TQVLaserControl> console_;
   std::unique_ptr<ExtensionManager> extensions_;  // its windows belong to the console
   bool streaming_ = false;
+  bool streamAll_ = true;
+  ChangeFilter filter_;
   bool maxCurrentSeen_[8] = {};
 };
 

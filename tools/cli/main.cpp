@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <optional>
 
@@ -44,13 +45,15 @@ int cmdIdentify(const Globals& g) {
   return kOk;
 }
 
-int cmdWatch(const Globals& g, double seconds, int detectIntervalMs, int reconnectWaitMs) {
+int cmdWatch(const Globals& g, double seconds, int detectIntervalMs, int reconnectWaitMs,
+             bool all) {
   Output out(g.json);
   Session s(portOf(g), out, g.extensionsDir);
   const int rc = s.identify(g.timeoutMs);
   if (rc != kOk) return rc;
   out.line(s.identity());
-  s.streamEvents();
+  // A person reads what changed; a script (JSON) or --all gets every event.
+  s.streamEvents(g.json || all);
   // From now on a lost connection is repaired by automatic detection, as in the window.
   s.console().AutoDetect()->SetInterval(detectIntervalMs);
   s.console().AutoDetect()->SetActive(true);
@@ -78,7 +81,7 @@ int cmdWatch(const Globals& g, double seconds, int detectIntervalMs, int reconne
 
 // --- send ------------------------------------------------------------------------------------
 
-int cmdSend(const Globals& g, const std::string& line) {
+int cmdSend(const Globals& g, const std::string& line, bool asIs) {
   Output out(g.json);
   Session s(portOf(g), out, g.extensionsDir);
   TQVLaserControl& c = s.console();
@@ -92,10 +95,21 @@ int cmdSend(const Globals& g, const std::string& line) {
     s.lastActivity = counterNow();
     out.line({{"received", cp1252ToUtf8(text)}});
   };
+  // The operator's own attempt: a port that cannot be opened is said, as for the other commands.
+  c.SetUserConnect(true);
   c.TerminalOnlyClick();
-  if (failed || !s.laser().Connected()) return kPortFailed;
+  if (failed || !s.laser().Connected()) {
+    s.runFor(0);  // the console says why once the event has been handled
+    return kPortFailed;
+  }
   s.lastActivity = counterNow();
-  c.SendCommandLine(line);
+  const std::string text = utf8ToCp1252(line);
+  if (asIs) {
+    c.SendCommandLine(text);  // as text pasted with Ctrl+Alt+V
+  } else {
+    c.MutableDisplay().cmdBox = TypedCommandText(text);  // as typed into the command line
+    c.SendCmdClick();
+  }
   // One second after the line went quiet, with nothing left to send.
   s.runUntil(
       [&] {
@@ -119,92 +133,215 @@ int parseBranch(const std::string& text) {
   return static_cast<int>(*v);
 }
 
-int cmdSet(const Globals& g, const SetRequest& r) {
+// "1 and 2", "1, 2 and 3": the branches b in [1, n] for which shown(b) holds.
+std::string branchList(const std::function<bool(int)>& shown, int n) {
+  std::vector<std::string> list;
+  for (int b = 1; b <= n; ++b) {
+    if (shown(b)) list.push_back(std::to_string(b));
+  }
+  std::string text;
+  for (size_t i = 0; i < list.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == list.size() ? " and " : ", ") + list[i];
+  }
+  return text;
+}
+
+// A read-out with its unit: "12.50 A", "20.00 kHz" (the prefix of the read-out goes to the unit).
+std::string withUnit(const std::string& readout, const std::string& unit) {
+  if (!readout.empty() && (readout.back() == 'k' || readout.back() == 'M'))
+    return readout.substr(0, readout.size() - 1) + " " + readout.back() + unit;
+  return readout + " " + unit;
+}
+
+const char* const kTriggerWords[] = {"internal", "external", "cw", "hv-on"};
+const TTriggerMode kTriggerModes[] = {tmInternal, tmExternal, tmCW, tmHVOn};
+
+int cmdSet(const Globals& g, const SetRequest& r, bool verbose) {
   Output out(g.json);
   Session s(portOf(g), out, g.extensionsDir);
   const int rc = s.identify(g.timeoutMs);
   if (rc != kOk) return rc;
-  s.streamEvents();
   TQVLaserControl& c = s.console();
-  // The warm-up rule of the Laser On button needs the status; the background poll brings it.
-  s.runUntil([&] { return s.statusChanges > 0; }, 3000);
-
-  const int failuresBefore = s.commandFailures;
-  const int resetsBefore = s.reseted, clearedBefore = s.clearedError;
-  auto usage = [&](const std::string& text) {
+  const TConsoleDisplay& d = c.Display();
+  const TPanelLayout& layout = d.layout;
+  auto stop = [&](const std::string& text) {
     std::cerr << text << std::endl;
     s.disconnect();
     return kFailure;
   };
   const auto& a = r.args;
+
+  // What the request does, and the line that tells its outcome once the read-backs are in. A
+  // control the console does not show for this laser (ArrangePanels decided) is refused here,
+  // before anything is sent.
+  std::function<bool()> act;  // false: the value did not convert (said already, or by `stop`)
+  std::function<std::string()> outcome;
   bool waitReset = false, waitCleared = false;
   if (r.what == "current") {
     const int b = a.size() == 2 ? parseBranch(a[0]) : -1;
-    if (b < 0) return usage("usage: set current BRANCH VALUE");
-    if (!c.ApplyCurrent(b, a[1])) return usage("'" + a[1] + "' is not a valid number");
+    if (b < 0) return stop("usage: set current BRANCH VALUE");
+    if (!layout.currentEntry[b]) {
+      const std::string offered = branchList([&](int k) { return layout.currentEntry[k]; }, 4);
+      return stop("This laser has no current field for branch " + std::to_string(b) +
+                  (offered.empty() ? "; it has none." : "; it offers current " + offered + "."));
+    }
+    act = [&, b] {
+      if (c.ApplyCurrent(b, a[1])) return true;
+      stop("'" + a[1] + "' is not a valid number");
+      return false;
+    };
+    outcome = [&, b] {
+      return "current " + std::to_string(b) + ": " + withUnit(d.nomCurrent[b], "A");
+    };
   } else if (r.what == "all-currents") {
     const auto v = a.size() == 1 ? parseDecimal(a[0]) : std::nullopt;
-    if (!v) return usage("usage: set all-currents VALUE");
-    c.SetAllCurrents(*v);
+    if (!v) return stop("usage: set all-currents VALUE");
+    if (branchList([&](int k) { return layout.currentEntry[k]; }, 4).empty())
+      return stop("This laser has no current fields.");
+    act = [&, v] {
+      c.SetAllCurrents(*v);
+      return true;
+    };
+    outcome = [&] {
+      std::string text;
+      for (int b = 1; b <= 4; ++b) {
+        if (!layout.currentEntry[b]) continue;
+        text += (text.empty() ? "" : ", ") + ("current " + std::to_string(b) + ": ") +
+                withUnit(d.nomCurrent[b], "A");
+      }
+      return text;
+    };
   } else if (r.what == "frequency") {
     const int b = a.size() == 2 ? parseBranch(a[0]) : -1;
-    if (b != 1 && b != 2) return usage("usage: set frequency 1|2 TEXT");
-    if (!c.ApplyFrequency(0xF0000000u | uint32_t(b), a[1])) {
-      s.disconnect();
-      return kFailure;
+    if (b != 1 && b != 2) return stop("usage: set frequency 1|2 TEXT");
+    if (!layout.frequencyField[b]) {
+      const std::string offered = branchList([&](int k) { return layout.frequencyField[k]; }, 2);
+      return stop("This laser has no frequency field " + std::to_string(b) +
+                  (offered.empty() ? "; it has none." : "; it offers frequency " + offered + "."));
     }
+    act = [&, b] {
+      if (c.ApplyFrequency(0xF0000000u | uint32_t(b), a[1])) return true;
+      s.disconnect();
+      return false;
+    };
+    // With a pulse picker the second field is the pulse rate.
+    outcome = [&, b] {
+      const std::string name =
+          b == 2 && layout.lblPulsePicker ? "pulse rate" : "frequency " + std::to_string(b);
+      return name + ": " + withUnit(d.actFrequency[b], "Hz");
+    };
   } else if (r.what == "trigger") {
     const int b = a.size() == 2 ? parseBranch(a[0]) : -1;
-    int tag = -1;
-    if (b == 1 || b == 2) {
-      if (a[1] == "internal") tag = 0;
-      else if (a[1] == "external") tag = (b << 8) | tmExternal;
-      else if (a[1] == "cw") tag = (b << 8) | tmCW;
-      else if (a[1] == "hv-on") tag = (b << 8) | tmHVOn;
+    int word = -1;
+    for (int i = 0; i < 4 && a.size() == 2; ++i) {
+      if (a[1] == kTriggerWords[i]) word = i;
     }
-    if (tag < 0) return usage("usage: set trigger 1|2 internal|external|cw|hv-on");
-    c.TriggerClick(tag);
+    if ((b != 1 && b != 2) || word < 0)
+      return stop("usage: set trigger 1|2 internal|external|cw|hv-on");
+    const TTriggerMode mode = kTriggerModes[word];
+    if (!layout.offersTriggerButton(b, mode)) {
+      std::string offered;
+      for (int k = 1; k <= 2; ++k) {
+        std::string words;
+        for (int i = 0; i < 4; ++i) {
+          if (layout.offersTriggerButton(k, kTriggerModes[i]))
+            words += (words.empty() ? "" : "|") + std::string(kTriggerWords[i]);
+        }
+        if (!words.empty())
+          offered +=
+              (offered.empty() ? "" : " and ") + ("trigger " + std::to_string(k) + " " + words);
+      }
+      return stop(
+          "This laser has no " + a[1] + " button for branch " + std::to_string(b) +
+          (offered.empty() ? "; it has no trigger buttons." : "; it offers " + offered + "."));
+    }
+    // Internal is one setting of the whole laser (tag 0), and nothing reads it back.
+    const int tag = mode == tmInternal ? 0 : (b << 8) | mode;
+    act = [&, tag] {
+      c.TriggerClick(tag);
+      return true;
+    };
+    outcome = [&, b, mode] {
+      if (mode == tmInternal) return std::string("trigger: internal (not read back)");
+      return "trigger " + std::to_string(b) + ": " + d.triggerMode[b];
+    };
   } else if (r.what == "laser") {
     const std::string v = a.size() == 1 ? a[0] : "";
-    if (v == "on") {
-      c.LaserOnClick(1);
-    } else if (v == "off") {
-      c.LaserOffClick(0);
-    } else if (v == "warmup") {
-      if (c.Display().status.laserOnCaption != kWarmUpCaption)
-        return usage("The laser does not need a warm-up now.");
-      c.LaserOnClick(1);
-    } else {
-      return usage("usage: set laser on|off|warmup");
-    }
-  } else if (r.what == "regulator") {
+    if (v != "on" && v != "off" && v != "warmup") return stop("usage: set laser on|off|warmup");
+    act = [&, v] {
+      if (v == "warmup" && d.status.laserOnCaption != kWarmUpCaption) {
+        stop("The laser does not need a warm-up now.");
+        return false;
+      }
+      if (v == "off")
+        c.LaserOffClick(0);
+      else
+        c.LaserOnClick(1);
+      return true;
+    };
+    outcome = [&] {
+      std::string status;
+      for (const std::string& n : LaserStatusNames(c.LaserStatus()))
+        status += (status.empty() ? "" : ",") + n;
+      return std::string("laser: ") + (s.laser().LaserIsOn() ? "on" : "off") + " (status " +
+             status + ")";
+    };
+  } else if (r.what == "regulator" || r.what == "regulator-level") {
+    const bool level = r.what == "regulator-level";
     const std::string v = a.size() == 1 ? a[0] : "";
-    if (v != "on" && v != "off") return usage("usage: set regulator on|off");
-    c.ActivateRegulatorClick(v == "on" ? 1 : 0);
-  } else if (r.what == "regulator-level") {
-    if (a.size() != 1) return usage("usage: set regulator-level VALUE");
-    if (!c.SetRegulatorLevel(a[0])) {
-      s.disconnect();
-      return kFailure;
+    if (!level && v != "on" && v != "off") return stop("usage: set regulator on|off");
+    if (level && a.size() != 1) return stop("usage: set regulator-level VALUE");
+    if (!layout.hasTab("Regulator")) return stop("This laser has no power regulator.");
+    if (level) {
+      act = [&] {
+        if (c.SetRegulatorLevel(a[0])) return true;
+        s.disconnect();
+        return false;
+      };
+      outcome = [&] { return "regulator level: " + d.regulatorLevel + " %"; };
+    } else {
+      act = [&, v] {
+        c.ActivateRegulatorClick(v == "on" ? 1 : 0);
+        return true;
+      };
+      outcome = [&] { return std::string("regulator: ") + (d.regulatorOn ? "on" : "off"); };
     }
   } else if (r.what == "pulse-rate") {
-    if (a.size() != 1) return usage("usage: set pulse-rate HZ");
-    if (!s.laser().HasPulsePicker()) return usage("This laser has no pulse picker.");
-    if (!c.ApplyFrequency(0xF0000002u, a[0])) {
+    if (a.size() != 1) return stop("usage: set pulse-rate HZ");
+    if (!layout.lblPulsePicker) return stop("This laser has no pulse picker.");
+    act = [&] {
+      if (c.ApplyFrequency(0xF0000002u, a[0])) return true;
       s.disconnect();
-      return kFailure;
-    }
-  } else if (r.what == "clear-error") {
-    c.ClearErrorClick();
-    waitCleared = true;
-  } else if (r.what == "reset") {
-    c.ResetClick();
-    waitReset = true;
-  } else if (r.what == "save-settings") {
-    c.SaveSettingsClick();
+      return false;
+    };
+    outcome = [&] { return "pulse rate: " + withUnit(d.actFrequency[2], "Hz"); };
+  } else if (r.what == "clear-error" || r.what == "reset" || r.what == "save-settings") {
+    waitCleared = r.what == "clear-error";
+    waitReset = r.what == "reset";
+    act = [&] {
+      if (r.what == "clear-error")
+        c.ClearErrorClick();
+      else if (r.what == "reset")
+        c.ResetClick();
+      else
+        c.SaveSettingsClick();
+      return true;
+    };
+    outcome = [&] { return r.what + ": done"; };
   } else {
-    return usage("unknown setting: " + r.what);
+    return stop("unknown setting: " + r.what);
   }
+
+  // Scripts (JSON) and --verbose see every event; a person gets the outcome line and failures.
+  if (g.json || verbose)
+    s.streamEvents();
+  else
+    s.sayFailures = true;
+  // The warm-up rule of the Laser On button needs the status; the background poll brings it.
+  s.runUntil([&] { return s.statusChanges > 0; }, 3000);
+  const int failuresBefore = s.commandFailures;
+  const int resetsBefore = s.reseted, clearedBefore = s.clearedError;
+  if (!act()) return kFailure;
 
   // The read-backs: a reset or error clearing first ends its phase; then every command queued
   // so far has been answered once the queue has run empty (the poller adds one read at a time,
@@ -212,10 +349,10 @@ int cmdSet(const Globals& g, const SetRequest& r) {
   const int phaseMs = int(std::max(s.laser().ResetingDuration(), s.laser().ErrorClearingDuration())) + 5000;
   if (waitReset) s.runUntil([&] { return s.reseted != resetsBefore; }, phaseMs);
   if (waitCleared) s.runUntil([&] { return s.clearedError != clearedBefore; }, phaseMs);
-  const bool settled = s.runUntil(
-      [&] { return !s.laser().Connected() || s.laser().QueuedCommands() == 0; }, 15000);
+  const bool settled = s.runUntilQueueEmpty(15000);
   s.runFor(100);
   const bool connected = s.laser().Connected();
+  const std::string said = outcome();
   s.disconnect();
   if (!connected) {
     std::cerr << "The connection ended." << std::endl;
@@ -225,6 +362,7 @@ int cmdSet(const Globals& g, const SetRequest& r) {
     std::cerr << "The read-backs did not arrive in time." << std::endl;
     return kFailure;
   }
+  if (!g.json) std::cout << said << std::endl;
   return s.commandFailures != failuresBefore ? kFailure : kOk;
 }
 
@@ -239,7 +377,7 @@ int cmdRecord(const Globals& g, const std::string& file, double seconds) {
   s.view().recordingFile = file;
   bool startFailed = false;
   c.OnNotice = [&](TQVLaserControl&, const std::string& text) {
-    std::cerr << text << std::endl;
+    s.view().say(text);  // once: the console's box said it too
     startFailed = startFailed || c.RecordingState() == 0;
   };
   c.RecordParamClick();
@@ -248,6 +386,7 @@ int cmdRecord(const Globals& g, const std::string& file, double seconds) {
     if (!startFailed) std::cerr << "The laser did not report its running time." << std::endl;
     c.StopRecording();
     s.runUntil([&] { return c.RecordingState() == 0; }, 2000);
+    s.runUntilQueueEmpty(5000);  // the stop's texts go out before the port closes
     s.disconnect();
     return kFailure;
   }
@@ -255,6 +394,8 @@ int cmdRecord(const Globals& g, const std::string& file, double seconds) {
   const bool stillRecording = c.RecordingState() == 2;
   if (stillRecording) c.RecordParamClick();  // the button, confirmed
   s.runUntil([&] { return c.RecordingState() == 0; }, 10000);
+  // The stop queued "w9 0", "w19 0" and "w29 0"; a disconnection now would drop them.
+  s.runUntilQueueEmpty(5000);
   s.disconnect();
   if (c.RecordingState() != 0) {
     std::cerr << "The recording did not finish." << std::endl;
@@ -414,7 +555,10 @@ int run(int argc, char** argv) {
 
   double watchSeconds = 20;
   int detectInterval = 1000, reconnectWait = 5000;
-  auto* watch = app.add_subcommand("watch", "identify, then print every console event");
+  bool watchAll = false;
+  auto* watch = app.add_subcommand(
+      "watch", "identify, then print what changes (JSON and --all: every console event)");
+  watch->add_flag("--all", watchAll, "print every event, also values that did not change");
   watch->add_option("--seconds", watchSeconds, "how long to watch")->check(CLI::PositiveNumber);
   watch->add_option("--detect-interval", detectInterval, "automatic detection period, ms")
       ->check(CLI::Range(10, 600000));
@@ -423,11 +567,18 @@ int run(int argc, char** argv) {
       ->check(CLI::Range(0, 3600000));
 
   std::string sendLine;
-  auto* send = app.add_subcommand("send", "terminal only: send a \"|\"-separated command line");
+  bool sendAsIs = false;
+  auto* send = app.add_subcommand(
+      "send",
+      "terminal only: send a \"|\"-separated command line as typed (letters in lower case)");
   send->add_option("line", sendLine, "the command line")->required();
+  send->add_flag("--as-is", sendAsIs, "send the line as it stands, as pasted text (Ctrl+Alt+V)");
 
   SetRequest setRequest;
-  auto* set = app.add_subcommand("set", "identify, then do what the operator's control does");
+  bool verbose = false;
+  auto* set = app.add_subcommand(
+      "set", "identify, do what the operator's control does, print the value read back");
+  set->add_flag("--verbose", verbose, "also print every console event");
   set->add_option("what", setRequest.what,
                   "current, all-currents, frequency, trigger, laser, regulator, "
                   "regulator-level, pulse-rate, clear-error, reset, save-settings")
@@ -436,6 +587,8 @@ int run(int argc, char** argv) {
   auto* clearError = app.add_subcommand("clear-error", "identify, then clear the laser's errors");
   auto* reset = app.add_subcommand("reset", "identify, then reset the controller");
   auto* saveSettings = app.add_subcommand("save-settings", "identify, then save the laser's settings");
+  for (CLI::App* sub : {clearError, reset, saveSettings})
+    sub->add_flag("--verbose", verbose, "also print every console event");
 
   std::string recordFile;
   double recordSeconds = 10;
@@ -479,12 +632,12 @@ int run(int argc, char** argv) {
 
   installSignalHandlers();
   if (*identify) return cmdIdentify(g);
-  if (*watch) return cmdWatch(g, watchSeconds, detectInterval, reconnectWait);
-  if (*send) return cmdSend(g, sendLine);
-  if (*set) return cmdSet(g, setRequest);
-  if (*clearError) return cmdSet(g, {"clear-error", {}});
-  if (*reset) return cmdSet(g, {"reset", {}});
-  if (*saveSettings) return cmdSet(g, {"save-settings", {}});
+  if (*watch) return cmdWatch(g, watchSeconds, detectInterval, reconnectWait, watchAll);
+  if (*send) return cmdSend(g, sendLine, sendAsIs);
+  if (*set) return cmdSet(g, setRequest, verbose);
+  if (*clearError) return cmdSet(g, {"clear-error", {}}, verbose);
+  if (*reset) return cmdSet(g, {"reset", {}}, verbose);
+  if (*saveSettings) return cmdSet(g, {"save-settings", {}}, verbose);
   if (*record) return cmdRecord(g, recordFile, recordSeconds);
   if (*exportCmd) return cmdExport(g, exportFile, exportCsv);
   if (*ports) return cmdPorts(g);
