@@ -503,10 +503,14 @@ TEST_F(FrameTest, TerminalLogShowsSentRedAndReceivedBlue) {
   ASSERT_EQ(history->count(), 1);
   EXPECT_EQ(history->item(0)->text(), "r01");
 
-  // A second command starts a new line after the answer.
+  // A second command starts a new line after the answer; the document holds what the log holds.
   console().SendCommandLine("r60");
-  ASSERT_TRUE(until([&] { return log->document()->blockCount() >= 3; }));
+  ASSERT_TRUE(until([&] { return log->toPlainText().contains("LASER_O"); }));
   EXPECT_EQ(colourOf(log, "r60"), QColor(255, 0, 0));
+  const QTextBlock second = log->document()->findBlock(log->toPlainText().indexOf("r60"));
+  EXPECT_TRUE(second.text().startsWith("r60\t")) << second.text().toStdString();
+  EXPECT_EQ(static_cast<size_t>(log->document()->characterCount() - 1),
+            console().TerminalLog().Length());
 
   // The history: a click copies the entry into an empty command line.
   QTest::mouseClick(history->viewport(), Qt::LeftButton, {},
