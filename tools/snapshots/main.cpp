@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -57,6 +58,18 @@ class Snapshots {
       dragInfoPanel(*frame, -300);
       save(*frame, profile, "protection");
       dragInfoPanel(*frame, 300);
+    }
+
+    if (console.Laser().WarmUpRequired()) {
+      // A cold laser: Laser On starts the warm-up; then it counts as warmed up.
+      frame->LaserOnButton()->click();
+      qv::runEventLoopUntil([&] { return d.status.caption == 1; }, 5000);
+      settle(*frame, 300);
+      save(*frame, profile, "warming-up");
+      sim.control("warmup done");
+      qv::runEventLoopUntil([&] { return d.status.caption == 2; }, 5000);
+      settle(*frame, 300);
+      save(*frame, profile, "warmed-up");
     }
 
     sim.control("laser on");
