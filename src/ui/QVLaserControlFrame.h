@@ -8,7 +8,6 @@
 // Frequency1, Frequency2 and CmdBox carry the bit patterns $F0000001, $F0000002, $F0000000).
 #pragma once
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>

@@ -10,9 +10,7 @@
 struct TQVLaserControlFrame::Shown {
   bool first = true;         // nothing shown yet: everything is applied once
   bool tabsRebuilt = false;  // the tab row was made anew: its selection is set again
-  TConsoleDisplay d;
-  bool coverShown = true;
-  bool advancedOpen = false;
+  TConsoleDisplay d;  // the values last shown
   size_t historyCount = 0;
   std::string historyLast;
 };

@@ -38,6 +38,10 @@ void dragTo(TInfoPanelSlider& s, int d) {
   }
 }
 
+void PrintTo(const SlideCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class Slide : public testing::TestWithParam<SlideCase> {};
 
 TEST_P(Slide, Gesture) {

@@ -64,6 +64,10 @@ struct GeometryCase {
   std::vector<const char*> notPlaced;
 };
 
+void PrintTo(const GeometryCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class Arrange : public testing::TestWithParam<GeometryCase> {};
 
 TEST_P(Arrange, PlacesByTheRules) {

@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -202,6 +203,10 @@ struct KindCase {
   bool protectionPanel;
 };
 
+void PrintTo(const KindCase& c, std::ostream* os) {
+  *os << c.profile;
+}
+
 class FrameKinds : public FrameTest, public testing::WithParamInterface<KindCase> {};
 
 TEST_P(FrameKinds, ShowsWhatTheLaserHas) {
@@ -328,6 +333,10 @@ struct StatusCase {
   const char* laserOn;
   bool badge;
 };
+
+void PrintTo(const StatusCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class FrameStatus : public FrameTest, public testing::WithParamInterface<StatusCase> {};
 
