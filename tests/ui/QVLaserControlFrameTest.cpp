@@ -423,7 +423,7 @@ TEST_F(FrameTest, ErrorListInTheSymbolsHintAndAfterDisconnection) {
 
   frame_->ConnectLaserClick();
   ASSERT_TRUE(until([&] { return disconnected_ == 1 && !frame_->Animating(); }));
-  EXPECT_EQ(symbol->imageIndex(), 1);
+  EXPECT_EQ(symbol->imageIndex(), 1) << "display " << display().status.symbol;
   EXPECT_EQ(child<TImageEx>("LaserStatusDesc")->imageIndex(), -1);
   EXPECT_FALSE(child("IconLaserWarning")->isVisible());
   EXPECT_EQ(text("LaserOn"), "Laser On");
