@@ -28,9 +28,10 @@ struct LogEdit {
   LogColour colour = LogColour::Received;
 };
 
-// The log keeps the newest kMaxLines lines and at most kMaxChars positions; what falls out goes
-// as whole lines from the top (a single line longer than the whole budget loses its oldest
-// characters). Every edit costs the same however much was logged before.
+// The log keeps at most kMaxLines lines and kMaxChars positions: when either is exceeded, the
+// oldest lines go, whole and in one edit, until nine tenths of both are left (a single line
+// longer than that loses its oldest characters). Every edit costs the same however much was
+// logged before.
 //
 // What a view does: start from an empty document (or, when it comes later, from Runs(), each
 // "\r\n" in them written as one paragraph break) and apply every OnEdit in order: put the cursor
@@ -73,7 +74,7 @@ class TerminalLog {
     LogColour breakColour = LogColour::Received;  // of the line break that ends it
   };
 
-  // Appends text (breaks written "\n") in one colour to the last line; returns nothing.
+  // Appends text (line breaks written "\n") in one colour at the end of the log.
   void append(const std::string& text, LogColour colour);
   void dropOldest();
   void publish(const LogEdit& edit);
