@@ -29,6 +29,19 @@ struct PlacementCase {
   QPoint expected;
 };
 
+void PrintTo(const PlacementCase& c, std::ostream* os) {
+  *os << c.control.width() << "x" << c.control.height() << " -> " << c.expected.x() << ","
+      << c.expected.y();
+}
+
+std::string placementName(const testing::TestParamInfo<PlacementCase>& info) {
+  static const char* const horizontal[] = {"Left", "Right", "Center"};
+  static const char* const vertical[] = {"Top", "Center", "Bottom"};
+  const PlacementCase& c = info.param;
+  return std::to_string(c.control.width()) + "x" + std::to_string(c.control.height()) +
+         horizontal[c.alignment] + vertical[c.layout];
+}
+
 class ImagePlacement : public testing::TestWithParam<PlacementCase> {};
 
 TEST_P(ImagePlacement, PlacesTheImageByAlignmentAndLayout) {
@@ -51,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
                     PlacementCase{{24, 24}, iaLeft, ilTop, {0, 0}},
                     // Larger than the control: centred by division toward zero, then clipped.
                     PlacementCase{{10, 24}, iaCenter, ilCenter, {-3, 4}},
-                    PlacementCase{{10, 11}, iaRight, ilBottom, {-6, -5}}));
+                    PlacementCase{{10, 11}, iaRight, ilBottom, {-6, -5}}),
+    placementName);
 
 TEST(ImageEx, AnIndexOutsideTheListOrNoListDrawsNothing) {
   auto list = listOf(5);
