@@ -56,6 +56,8 @@ TQVLaserControlFrame::TQVLaserControlFrame(QWidget* parent)
 
   animationTimer_.setInterval(10);
   connect(&animationTimer_, &QTimer::timeout, this, [this] { animationStep(); });
+  readOutTimer_.setSingleShot(true);
+  connect(&readOutTimer_, &QTimer::timeout, this, [this] { showReadOuts(false); });
   glideTimer_.setInterval(2);
   connect(&glideTimer_, &QTimer::timeout, this, [this] { glideStep(); });
 
@@ -67,6 +69,7 @@ TQVLaserControlFrame::TQVLaserControlFrame(QWidget* parent)
 TQVLaserControlFrame::~TQVLaserControlFrame() {
   animationTimer_.stop();
   glideTimer_.stop();
+  readOutTimer_.stop();
   // The console closes the port and runs what the workers still hand over; nothing of that
   // reaches the controls any more.
   console_->OnDisplayChanged = nullptr;
@@ -361,7 +364,8 @@ bool TQVLaserControlFrame::eventFilter(QObject* watched, QEvent* event) {
       case QEvent::MouseButtonRelease:
         readOutReleased(w, static_cast<QMouseEvent*>(event));
         return true;
-      default: break;
+      default:
+        break;
     }
     return false;
   }

@@ -8,6 +8,7 @@
 // Frequency1, Frequency2 and CmdBox carry the bit patterns $F0000001, $F0000002, $F0000000).
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -126,6 +127,10 @@ class TQVLaserControlFrame : public QWidget, public TQVLaserControlView {
   // Showing what the console publishes (QVLaserControlFrameShow.cpp).
   void refresh();
   void refreshOnce();
+  // The read-outs' values, shown at most every kReadOutPeriodMs while answers flood in.
+  bool readOutsDiffer(const TConsoleDisplay& d) const;
+  void scheduleReadOuts(bool now);
+  void showReadOuts(bool first);
   void showLayout(const TPanelLayout& layout);
   void showTab(const std::string& caption);
   void showStatus(const TStatusDisplay& status);
@@ -229,6 +234,9 @@ class TQVLaserControlFrame : public QWidget, public TQVLaserControlView {
   std::unique_ptr<Shown> shown_;
   bool refreshing_ = false;
   bool refreshAgain_ = false;
+  static constexpr int kReadOutPeriodMs = 40;  // 25 times a second
+  QTimer readOutTimer_;
+  QElapsedTimer readOutClock_;
 
   // Animations: the cover's height and the terminal's width move in steps every 10 ms.
   struct Slide {

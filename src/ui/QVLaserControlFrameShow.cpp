@@ -46,6 +46,26 @@ void colourText(QWidget* w, const QColor& colour) {
   w->setPalette(p);
 }
 
+// A number's text with each digit as "0": the faces in use have digits of one width, so two
+// texts of the same shape take the same room and the font fitted to one fits the other.
+QString shapeOf(const QString& text) {
+  QString shape = text;
+  for (QChar& c : shape) {
+    if (c.isDigit()) c = QLatin1Char('0');
+  }
+  return shape;
+}
+
+// Shows a read-out's new value; the font is fitted again only when the text's shape changed.
+void showValue(TScalableLabel* label, const std::string& value) {
+  const QString text = qv::fromUtf8(value);
+  if (shapeOf(text) == shapeOf(label->text())) {
+    label->QLabel::setText(text);
+  } else {
+    label->setCaption(text);
+  }
+}
+
 QString hint(const std::string& text) {
   QString s = qv::fromUtf8(text);
   s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -93,26 +113,8 @@ void TQVLaserControlFrame::refreshOnce() {
     laserStatusDesc_->setVisible(d.warnSymbolVisible);
   }
 
-  // Read-outs.
-  for (int b = 1; b <= 4; ++b) {
-    if (differs(first, s.d.nomCurrent[b], d.nomCurrent[b])) {
-      nomCurrent_[b]->setCaption(qv::fromUtf8(d.nomCurrent[b]));
-    }
-    if (differs(first, s.d.maxCurrent[b], d.maxCurrent[b])) {
-      maxCurrent_[b]->setCaption(qv::fromUtf8(d.maxCurrent[b]));
-    }
-  }
-  for (int b = 1; b <= 2; ++b) {
-    if (differs(first, s.d.actFrequency[b], d.actFrequency[b])) {
-      actFrequency_[b]->setCaption(qv::fromUtf8(d.actFrequency[b]));
-    }
-    if (differs(first, s.d.triggerMode[b], d.triggerMode[b])) {
-      triggerMode_[b]->setCaption(qv::fromUtf8(d.triggerMode[b]));
-    }
-  }
-  if (differs(first, s.d.regulatorLevel, d.regulatorLevel)) {
-    nomRegulatorLevel_->setCaption(qv::fromUtf8(d.regulatorLevel));
-  }
+  // Read-out values: at once, or, while answers flood in, at most every kReadOutPeriodMs.
+  if (first || readOutsDiffer(d)) scheduleReadOuts(first);
   if (differs(first, s.d.regulatorOn, d.regulatorOn)) {
     colourText(nomRegulatorLevel_, d.regulatorOn ? kValueColour : kSilver);
     colourText(nomRegulatorLevel_->unitLabel(),
@@ -145,6 +147,76 @@ void TQVLaserControlFrame::refreshOnce() {
 
   showProtection(d);
   s.first = false;
+}
+
+bool TQVLaserControlFrame::readOutsDiffer(const TConsoleDisplay& d) const {
+  const TConsoleDisplay& last = shown_->d;
+  for (int b = 1; b <= 4; ++b) {
+    if (last.nomCurrent[b] != d.nomCurrent[b] || last.maxCurrent[b] != d.maxCurrent[b]) {
+      return true;
+    }
+  }
+  for (int b = 1; b <= 2; ++b) {
+    if (last.actFrequency[b] != d.actFrequency[b] || last.triggerMode[b] != d.triggerMode[b]) {
+      return true;
+    }
+  }
+  if (last.regulatorLevel != d.regulatorLevel) return true;
+  for (int k = 1; k <= 3; ++k) {
+    if (last.protection.rangeText[k] != d.protection.rangeText[k]) return true;
+    for (int b = 1; b <= 3; ++b) {
+      if (last.protection.limitText[k][b] != d.protection.limitText[k][b]) return true;
+    }
+  }
+  return false;
+}
+
+void TQVLaserControlFrame::scheduleReadOuts(bool now) {
+  if (readOutTimer_.isActive()) return;  // the values it shows are the newest by then
+  const qint64 since = readOutClock_.isValid() ? readOutClock_.elapsed() : kReadOutPeriodMs;
+  if (now || since >= kReadOutPeriodMs) {
+    showReadOuts(now);
+  } else {
+    readOutTimer_.start(static_cast<int>(kReadOutPeriodMs - since));
+  }
+}
+
+void TQVLaserControlFrame::showReadOuts(bool first) {
+  readOutClock_.start();
+  const TConsoleDisplay& d = console_->Display();
+  Shown& s = *shown_;
+  // Read-outs.
+  for (int b = 1; b <= 4; ++b) {
+    if (differs(first, s.d.nomCurrent[b], d.nomCurrent[b])) {
+      showValue(nomCurrent_[b], d.nomCurrent[b]);
+    }
+    if (differs(first, s.d.maxCurrent[b], d.maxCurrent[b])) {
+      showValue(maxCurrent_[b], d.maxCurrent[b]);
+    }
+  }
+  for (int b = 1; b <= 2; ++b) {
+    if (differs(first, s.d.actFrequency[b], d.actFrequency[b])) {
+      showValue(actFrequency_[b], d.actFrequency[b]);
+    }
+    if (differs(first, s.d.triggerMode[b], d.triggerMode[b])) {
+      triggerMode_[b]->setCaption(qv::fromUtf8(d.triggerMode[b]));
+    }
+  }
+  if (differs(first, s.d.regulatorLevel, d.regulatorLevel)) {
+    showValue(nomRegulatorLevel_, d.regulatorLevel);
+  }
+  const TProtectionPanel& now = d.protection;
+  TProtectionPanel& last = s.d.protection;
+  for (int k = 1; k <= 3; ++k) {
+    if (differs(first, last.rangeText[k], now.rangeText[k])) {
+      showValue(pulseRange_[k], now.rangeText[k]);
+    }
+    for (int b = 1; b <= 3; ++b) {
+      if (differs(first, last.limitText[k][b], now.limitText[k][b])) {
+        showValue(currentLimit_[b][k], now.limitText[k][b]);
+      }
+    }
+  }
 }
 
 void TQVLaserControlFrame::showEntryFields(const TConsoleDisplay& d) {
@@ -357,16 +429,6 @@ void TQVLaserControlFrame::showProtection(const TConsoleDisplay& d) {
   }
   const TProtectionPanel& now = d.protection;
   TProtectionPanel& last = s.d.protection;
-  for (int k = 1; k <= 3; ++k) {
-    if (differs(first, last.rangeText[k], now.rangeText[k])) {
-      pulseRange_[k]->setCaption(qv::fromUtf8(now.rangeText[k]));
-    }
-    for (int b = 1; b <= 3; ++b) {
-      if (differs(first, last.limitText[k][b], now.limitText[k][b])) {
-        currentLimit_[b][k]->setCaption(qv::fromUtf8(now.limitText[k][b]));
-      }
-    }
-  }
   const bool columns = differs(first, last.column1Visible, now.column1Visible) |
                        differs(first, last.column3Visible, now.column3Visible) |
                        differs(first, last.x0, now.x0);
