@@ -62,6 +62,9 @@ TPanelLayout ArrangePanels(uint8_t C, uint8_t F, uint8_t T, bool PP, bool RG, in
     case 3: L.currentLabel[1] = "I1", L.currentLabel[2] = "I2", L.currentLabel[3] = "I3"; break;
     default: break;  // 0, or 4 with the small designed "1" to "4"
   }
+  // One label or the three "I" labels in 12-point type, the four small numbers in 6-point.
+  if (L.currentRows == 1 || L.currentRows == 3) L.currentLabelPoints = 12;
+  if (L.currentRows == 4) L.currentLabelPoints = 6;
 
   L.triggerBranchLabels = t12 == kBoth;
   L.hvOn = t12 != kBoth && lhcVersion == 3;

@@ -20,6 +20,7 @@ struct TPanelLayout {
   // Current entry panel.
   bool currentEntry[5] = {};
   std::string currentLabel[5] = {"", "1", "2", "3", "4"};
+  int currentLabelPoints = 0;    // their type size; 0: the designed size
   // Trigger panel.
   bool triggerButtons[3] = {};   // External/Internal/CW of branch 1 and 2
   bool triggerBranchLabels = false;
@@ -32,6 +33,7 @@ struct TPanelLayout {
   bool lblPulsePicker = false;
   // The tab row, in order.
   std::vector<std::string> tabs;
+  friend bool operator==(const TPanelLayout&, const TPanelLayout&) = default;
 
   // What the panels offer the operator: a control counts only when it is shown on a panel whose
   // tab is in the row.

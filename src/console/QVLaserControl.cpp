@@ -385,6 +385,7 @@ void TQVLaserControl::LaserDisconnect() {
   History_.Clear();
   if (Display_.advancedOpen) {
     Display_.advancedOpen = false;
+    Display_.advancedSlides = false;
     Display_.warnSymbolVisible = true;
   }
   Display_.terminalOnlyMode = false;
@@ -540,6 +541,7 @@ void TQVLaserControl::TabSet1Change(const std::string& rawCaption, bool ctrlDown
   if (caption == "Advanced") {
     if (RecordingState_ == 0) Laser_->SetBkQueryEnabled(false);
     Display_.advancedOpen = true;
+    Display_.advancedSlides = true;
     Display_.warnSymbolVisible = false;
     attachFailureHandlers(false);
     displayChanged();
@@ -548,6 +550,7 @@ void TQVLaserControl::TabSet1Change(const std::string& rawCaption, bool ctrlDown
   } else {
     if (Display_.advancedOpen) {
       Display_.advancedOpen = false;
+      Display_.advancedSlides = true;
       Display_.warnSymbolVisible = true;
     }
     attachTerminalHandlers(false);
@@ -581,6 +584,7 @@ std::string TQVLaserControl::NomRegulatorLevelClick() {
 void TQVLaserControl::CloseAdvancedPanelClick() {
   if (!Display_.closeAdvancedEnabled) return;
   Display_.advancedOpen = false;
+  Display_.advancedSlides = true;
   Display_.warnSymbolVisible = true;
   RequestAllValues();
   if (!Display_.layout.tabs.empty()) TabSet1Change(Display_.layout.tabs.front());
@@ -590,6 +594,7 @@ void TQVLaserControl::TerminalOnlyClick() {
   if (!Laser_->Open()) return;
   UpdateTimer_->setEnabled(false);
   Display_.advancedOpen = true;
+  Display_.advancedSlides = false;
   Display_.terminalOnlyMode = true;
   Display_.warnSymbolVisible = false;
   attachFailureHandlers(false);

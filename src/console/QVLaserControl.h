@@ -93,6 +93,8 @@ struct TConsoleDisplay {
   std::string cmdBox;
   // Terminal.
   bool advancedOpen = false;
+  bool advancedSlides = true;  // the terminal's last opening or closing moves (not when the
+                               // terminal alone is opened, nor at a disconnection)
   bool closeAdvancedEnabled = true;
   bool terminalOnlyMode = false;
   // Recording lamp.

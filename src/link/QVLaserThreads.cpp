@@ -339,7 +339,11 @@ bool TBufferMonitor::MatchAnswer(const TCommandSyntax& entry, const TLaser::TPen
     if (L.Connected() &&
         (pending || (entry.Command != lcReadCurrent && entry.Command != lcReadOvenHeatingValue)))
       Hand([&] {
-        if (!pending || L.CurrentSeq_ == pending->Seq) L.DispatchAnswer(entry, captures);
+        // The port may have closed while this waited for the main thread: an answer of a
+        // closed connection, or of an exchange the disconnection dropped, must not change what
+        // the disconnection reset.
+        if (L.Connected() && (!pending || L.CurrentSeq_ == pending->Seq))
+          L.DispatchAnswer(entry, captures);
       });
     if (pending) L.Answered(pending->Seq);
     L.ResetCommandErrors();
@@ -477,6 +481,7 @@ void TBufferMonitor::Execute() {
       L.Answered(pending.Seq);
       if (read && L.Connected()) {
         Hand([&] {
+          if (!L.Connected()) return;  // closed while this waited, as for the answers above
           if (errorList && L.OnLaserError) L.OnLaserError(&L);
           if (!errorList && L.OnLaserWarning) L.OnLaserWarning(&L);
           if (L.OnLaserParam) L.OnLaserParam(L, errorList ? lcReadErrorCode : lcReadWarningCode, 0);

@@ -25,10 +25,15 @@ MainThreadBridge::~MainThreadBridge() { SetMainThreadWakeHook(nullptr); }
 
 void MainThreadBridge::wake() {
   if (posted_.exchange(true)) return;
-  QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
+  auto* e = new QEvent(kWakeEvent);
+  // Qt's event queue is locked by Qt's own means; this release (paired with the acquire in
+  // event()) states the hand-over of the event in terms a thread checker can follow.
+  handedOver_.fetch_add(1, std::memory_order_release);
+  QCoreApplication::postEvent(this, e);
 }
 
 bool MainThreadBridge::event(QEvent* e) {
+  (void)handedOver_.load(std::memory_order_acquire);
   if (e->type() != kWakeEvent) return QObject::event(e);
   // Cleared before running, so an item queued while they run posts a new wake-up.
   posted_.store(false);

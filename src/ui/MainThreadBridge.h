@@ -30,6 +30,8 @@ class MainThreadBridge : public QObject {
   // Set while a wake-up event is on its way, so a burst of hand-overs posts one event.
   std::atomic<bool> posted_{false};
   std::atomic<long> wakeUps_{0};
+  // Wake-up events created by other threads so far (see wake()).
+  std::atomic<unsigned long> handedOver_{0};
 };
 
 // A pause of the main thread (the console's 200 ms after Laser On, 50 ms before the terminal

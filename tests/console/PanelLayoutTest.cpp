@@ -44,6 +44,11 @@ TEST(ArrangePanels, BranchCountsNameTheCurrentFields) {
   EXPECT_EQ(four.currentRows, 4);
   EXPECT_EQ(four.currentLabel[1], "1");
   EXPECT_EQ(four.currentLabel[4], "4");
+  // Type sizes: 12 points for one or three labels, 6 for four, the designed size for two.
+  EXPECT_EQ(ArrangePanels(b2, b2, b2, false, false, 3).currentLabelPoints, 12);
+  EXPECT_EQ(ArrangePanels(b1 | b2, b1, b1, false, false, 3).currentLabelPoints, 0);
+  EXPECT_EQ(three.currentLabelPoints, 12);
+  EXPECT_EQ(four.currentLabelPoints, 6);
   EXPECT_TRUE(four.currentEntry[4] && four.nomCurrent[4]);
 }
 

@@ -306,6 +306,29 @@ TEST_F(ConsoleTest, TerminalSuspendsPollingAndTheFailureRule) {
   EXPECT_EQ(console_->Display().selectedTab, "Current");
 }
 
+// The view slides the terminal open and closed, but not when the terminal alone is opened nor
+// when a disconnection closes it.
+TEST_F(ConsoleTest, TerminalSlidesOnlyForTheTabAndTheCloseButton) {
+  startSim("gen3-2branch");
+  const TConsoleDisplay& d = console_->Display();
+  console_->TerminalOnlyClick();
+  EXPECT_TRUE(d.advancedOpen);
+  EXPECT_FALSE(d.advancedSlides);
+  console_->ConnectLaserClick();
+  ASSERT_TRUE(pump([&] { return disconnected_ == 1; }));
+  connect();
+  console_->TabSet1Change("Advanced");
+  EXPECT_TRUE(d.advancedSlides);
+  console_->CloseAdvancedPanelClick();
+  EXPECT_FALSE(d.advancedOpen);
+  EXPECT_TRUE(d.advancedSlides);
+  console_->TabSet1Change("Advanced");
+  console_->ConnectLaserClick();
+  ASSERT_TRUE(pump([&] { return disconnected_ == 2; }));
+  EXPECT_FALSE(d.advancedOpen);
+  EXPECT_FALSE(d.advancedSlides);
+}
+
 // --- Status, errors, warnings ----------------------------------------------------------------
 
 TEST_F(ConsoleTest, StateWordsDriveTheStatusAndItsEvents) {
