@@ -33,7 +33,9 @@ class TQVLaserControlMain::ConsoleActions : public qv::ActionHost {
   void setAllCurrents(double value) override { console_.SetAllCurrents(value); }
   bool advancedPanelVisible() override { return console_.Display().advancedOpen; }
   void closeAdvancedPanelClick() override { console_.CloseAdvancedPanelClick(); }
-  bool selectTab(const std::string& caption) override { return console_.SelectTab(caption); }
+  bool selectTab(const std::string& caption) override {
+    return console_.SelectTab(caption, main_.ControlKeyDown && main_.ControlKeyDown());
+  }
   void closeMainWindow() override {
     if (main_.CloseWindow) main_.CloseWindow();
   }
@@ -150,6 +152,11 @@ void TQVLaserControlMain::UpdateLaserAction() {
 bool TQVLaserControlMain::HandleShortCut(TShortCut sc) {
   UpdateLaserAction();
   return actions_.handleShortCut(sc, *host_);
+}
+
+void TQVLaserControlMain::ExecuteAction(qv::ActionId id) {
+  UpdateLaserAction();
+  actions_.execute(id, *host_);
 }
 
 void TQVLaserControlMain::CanResize() { extensions_.placeWindows(); }

@@ -55,6 +55,9 @@ class TQVLaserControlMain {
   void UpdateLaserAction();
   // A short-cut pressed in the window: true when an action owns it.
   bool HandleShortCut(TShortCut sc);
+  // One action run by other means than its key (the window's action object was triggered):
+  // the enabling rule first, as for a key.
+  void ExecuteAction(qv::ActionId id);
   // The main window was resized: re-dock every extension window.
   void CanResize();
 
@@ -72,6 +75,9 @@ class TQVLaserControlMain {
   std::function<void(int left, int top)> MoveWindow;
   std::function<void()> CloseWindow;
   std::function<qv::WindowRect()> WindowBounds;
+  // The Ctrl key's state at this moment, which selecting the "Advanced" tab consults as a click
+  // on it does (Ctrl+D therefore asks for the service password). Unset = not held.
+  std::function<bool()> ControlKeyDown;
   // After every caption change.
   std::function<void()> OnCaptionChange;
 
