@@ -87,6 +87,9 @@ bool TLaser::Open() {
     HasRegulator_ = false;
     WarmUpRequired_ = false;
     Waiting_ = false;
+    // A port that closed without Disconnect (a port change) must not hand its half-done
+    // identification or detection to this connection.
+    EndSequences();
     // Drop what the driver holds now, before any command goes out: a reader thread that purged
     // on its first start could throw away the answer to the first command.
     PurgeInput();
@@ -128,6 +131,9 @@ bool TLaser::Disconnect() {
       StopPhaseTimer();
       Waiting_ = false;
     }
+    // Identification and detection belong to the connection that ended: the next one runs
+    // them afresh, and nothing waits for answers that can no longer come.
+    EndSequences();
     ResetCommandErrors();
     ResetIdentity();
     {
@@ -139,8 +145,27 @@ bool TLaser::Disconnect() {
     for (auto& r : ProtectionPulseRange_) r = 0;
     for (auto& row : ProtectionCurrentLimit_)
       for (auto& v : row) v = 0;
+    // A reset or error clearing cannot finish on a closed port: it ends now, with its event,
+    // so that whoever waits for it learns at once (raised last, with the state already reset).
+    if (Reseting_) {
+      StopPhaseTimer();
+      Reseting_ = false;
+      if (PhaseIsReset_) {
+        if (OnReseted) OnReseted(this);
+      } else if (OnClearedError) {
+        OnClearedError(this);
+      }
+    }
   }
   return closed;
+}
+
+void TLaser::EndSequences() {
+  ConnectingFlag_ = false;
+  CountingCurrents_ = false;
+  CountingTriggerModes_ = false;
+  CountingFrequencies_ = false;
+  CheckingPulsePicker_ = false;
 }
 
 void TLaser::PortLost() {
@@ -373,6 +398,7 @@ void TLaser::WaitFinished() {
 
 void TLaser::BeginErrorClearing() {
   Reseting_ = true;
+  PhaseIsReset_ = false;
   ClearErrorCodes();
   StartPhase(&TLaser::ClearingTimeout, ErrorClearingDuration_);
   if (OnClearError) OnClearError(this);
@@ -396,6 +422,7 @@ void TLaser::BeginReset() {
   WarmUpRequired_ = false;
   LaserOnRequested_ = false;
   Reseting_ = true;
+  PhaseIsReset_ = true;
   ClearErrorCodes();
   StartPhase(&TLaser::ResetTimeout, ResetingDuration_);
   if (OnReset) OnReset(this);

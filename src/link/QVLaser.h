@@ -428,7 +428,8 @@ class TLaser : public TComPort {
   // Runs fn on the main thread and waits for it, unless the laser is being destroyed.
   void Synced(const std::function<void()>& fn);
   void CountFailure(TLaserCommand Command, std::uint8_t SubID);
-  void PortLost();  // main thread: the line hung up
+  void PortLost();      // main thread: the line hung up
+  void EndSequences();  // clears the connecting flag and the four detection flags
   bool RetryCheck(const TCommandSyntax& Entry, bool RetriesAllowed);
   void DetectionFailureStep(const TCommandSyntax& Entry);
   void PickerAnswerStep(TLaserCommand Command);
@@ -502,6 +503,7 @@ class TLaser : public TComPort {
   std::int32_t ErrorCodeIndex_ = -1, WarningCodeIndex_ = -1;
 
   // Main-thread state.
+  bool PhaseIsReset_ = false;  // the phase shown by Reseting is a reset, not an error clearing
   std::uint32_t ResetingDuration_ = 19000;
   std::uint32_t ErrorClearingDuration_ = 19000;
   std::uint16_t SN_ = 0;

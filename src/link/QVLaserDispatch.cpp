@@ -99,7 +99,9 @@ void TLaser::DispatchAnswer(const TCommandSyntax& Entry, const TLaserMsg& Captur
           SendCommand(lcReadFirmwareVersion, 0);
           if (OnLaserConnected) OnLaserConnected(this);
         }
-        if (v > 0) ConnectingFlag_ = false;
+        // Identification ends here whatever the head serial: a laser without a head (0 or
+        // below) must fail, be disconnected and be reconnected like any other.
+        ConnectingFlag_ = false;
       } else {
         LHCSN_ = v;
       }
@@ -529,12 +531,17 @@ bool TLaser::HandleFailure(const TCommandSyntax& Entry, TFailureKind Kind, bool 
       if (OnConnectLaserFail) OnConnectLaserFail(this);
     } else if (cmd == lcReadLHC03SN) {
       if (RetryCheck(Entry, RetriesAllowed)) return false;
+      ConnectingFlag_ = false;
       if (Kind == TFailureKind::ErrorAnswer) {
         LHCVersion_ = 2;
-        ConnectingFlag_ = false;
         if (OnLaserConnected) OnLaserConnected(this);
+      } else {
+        // A controller that gives its serial but never its head serial is not identified; left
+        // open, the port would hold a laser nobody sets up, polls or fails, and automatic
+        // detection would never try again. It ends as a laser that did not answer at all.
+        Disconnect();
+        if (OnConnectLaserFail) OnConnectLaserFail(this);
       }
-      ConnectingFlag_ = false;
     }
     return false;
   }

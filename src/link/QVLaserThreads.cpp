@@ -159,7 +159,11 @@ void TOutputMonitor::Execute() {
       case TLaser::TOutcome::TimedOut:
         if (!Terminated() && L.Connected()) {
           LastCmd = head.CmdStr;
-          L.Synced([&] { L.HandleTimeout(LastCmd); });
+          // Not for an exchange that a disconnection abandoned meanwhile: its failure must not
+          // reach the next connection's identification.
+          L.Synced([&] {
+            if (L.CurrentSeq_ == head.Seq) L.HandleTimeout(LastCmd);
+          });
         }
         break;
       case TLaser::TOutcome::Cancelled:
@@ -335,9 +339,11 @@ bool TBufferMonitor::MatchAnswer(const TCommandSyntax& entry, const TLaser::TPen
     if (L.Connected() &&
         (pending || (entry.Command != lcReadCurrent && entry.Command != lcReadOvenHeatingValue)))
       Hand([&] {
-        // The port may have closed while this waited for the main thread: an answer of a
-        // closed connection must not change what its disconnection reset.
-        if (L.Connected()) L.DispatchAnswer(entry, captures);
+        // An answer of a closed connection (the port closed while this waited for the main
+        // thread) must not change what its disconnection reset.
+        if (L.Connected() && (!pending || L.CurrentSeq_ == pending->Seq)) {
+          L.DispatchAnswer(entry, captures);
+        }
       });
     if (pending) L.Answered(pending->Seq);
     L.ResetCommandErrors();
@@ -348,11 +354,35 @@ bool TBufferMonitor::MatchAnswer(const TCommandSyntax& entry, const TLaser::TPen
     if (L.Connected()) {
       const std::string cmdStr = pending->CmdStr;
       Hand([&] {
+        if (L.CurrentSeq_ != pending->Seq) return;  // abandoned by a disconnection
         if (L.HandleFailure(entry, TFailureKind::ErrorAnswer, true) && L.OnCommandError)
           L.OnCommandError(L, entry.Command, entry.SubID, cmdStr);
       });
     }
     L.Failed(pending->Seq);
+    return true;
+  }
+  return false;
+}
+
+bool TBufferMonitor::MatchRawOutcome(const TLaser::TPending& pending, const std::string& answer) {
+  // A text the catalogue does not know (typed in the terminal, or sent raw by the console, such
+  // as the oven display switch after a heating read) has no pattern, but the laser still says
+  // "OK" or "ERROR" to it: that ends the exchange at once instead of after the response time.
+  TLaser& L = Laser;
+  if (answer == "OK") {
+    L.Answered(pending.Seq);
+    L.ResetCommandErrors();
+    return true;
+  }
+  if (answer == "ERROR" && !Terminated()) {
+    // Counted like the time-out it replaces; with no catalogue entry there is nothing to name
+    // in a failure event.
+    {
+      std::lock_guard lk(L.CountersLock_);
+      if (L.CommandErrors_ < 255) ++L.CommandErrors_;
+    }
+    L.Failed(pending.Seq);
     return true;
   }
   return false;
@@ -485,6 +515,8 @@ void TBufferMonitor::Execute() {
           done = true;
         }
       }
+      if (!done && pending.Valid && !pending.Entry)
+        done = MatchRawOutcome(pending, lines.answer(1));
       if (!done) {
         const auto entries = L.CommandList_->Snapshot();
         for (const TCommandSyntaxPtr& e : entries) {

@@ -72,6 +72,8 @@ class TBufferMonitor : public TLaserMonitorThread {
   class Lines;
   bool MatchAnswer(const TCommandSyntax& entry, const TLaser::TPending* pending,
                    const std::string& answer);
+  // The pending exchange has no catalogue entry: a bare "OK" or "ERROR" is its outcome.
+  bool MatchRawOutcome(const TLaser::TPending& pending, const std::string& answer);
   // Reads an error (or warning) code list for the pending exchange; false when it did not
   // complete before the deadline.
   bool ReadCodeList(bool errorList);

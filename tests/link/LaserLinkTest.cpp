@@ -45,12 +45,27 @@ TEST_F(LaserLink, HeadSerialReadAnsweredErrorMeansGeneration2) {
   EXPECT_EQ(count("error r02 2/0"), 0);
 }
 
-TEST_F(LaserLink, AHeadSerialOfZeroLeavesTheLaserConnecting) {
+// A controller that answers its serial but never its head serial ends the attempt as a laser
+// that did not answer (the port closes, so automatic detection tries again) instead of staying
+// open unidentified.
+TEST_F(LaserLink, SilentHeadSerialReadEndsTheAttemptAsNoLaser) {
+  peer.respond("r01", "S/N: 77\r\n");
+  ASSERT_TRUE(laser->Connect());
+  ASSERT_TRUE(pumpUntilSeen("laserfail", 10000));
+  EXPECT_FALSE(laser->Connected());
+  EXPECT_FALSE(saw("connected"));
+  EXPECT_EQ(count("disconnect"), 1);
+}
+
+TEST_F(LaserLink, AHeadSerialOfZeroEndsIdentificationAndFailuresAreReported) {
   answerIdentification("0");
   ASSERT_TRUE(laser->Connect());
   ASSERT_TRUE(pumpUntilSeen("connected"));
   EXPECT_EQ(laser->LHCSN(), 0);
-  EXPECT_TRUE(laser->Connecting());
+  EXPECT_FALSE(laser->Connecting());
+  ASSERT_TRUE(pumpUntil([&] { return laser->QueuedCommands() == 0; }));
+  laser->ReadState();  // unanswered
+  EXPECT_TRUE(pumpUntilSeen("timeout r99 24/0"));
 }
 
 TEST_F(LaserLink, WaitQueuedWhileClosedDoesNotDelayTheNextConnection) {
@@ -257,6 +272,84 @@ TEST_F(LaserLink, ErrorClearingEndsWithItsAnswerOrItsErrorAnswer) {
   EXPECT_EQ(events, (std::vector<std::string>{"clear", "error w97 101 40/0", "cleared"}));
   EXPECT_FALSE(laser->Reseting());
 }
+
+// A reset or error clearing still running when the port goes ends with the connection, its end
+// event after the disconnection, instead of running out its duration.
+struct PhaseCase {
+  const char* name;
+  bool reset;  // otherwise an error clearing
+  const char* begin;
+  const char* end;
+};
+
+class PhaseAtDisconnection : public LaserPeerTest,
+                             public ::testing::WithParamInterface<PhaseCase> {};
+
+TEST_P(PhaseAtDisconnection, EndsWithTheConnection) {
+  const PhaseCase& c = GetParam();
+  connectIdentified();
+  laser->SetResetingDuration(60000);
+  laser->SetErrorClearingDuration(60000);
+  peer.respond("w99 101", "OK\r\n");  // the clearing text stays unanswered
+  if (c.reset)
+    laser->Reset();
+  else
+    laser->ClearError();
+  ASSERT_TRUE(pumpUntilSeen(c.begin));
+  ASSERT_TRUE(laser->Reseting());
+  events.clear();
+  peer.hangUp();
+  ASSERT_TRUE(pumpUntilSeen(c.end));
+  EXPECT_EQ(events, (std::vector<std::string>{"disconnect", c.end}));
+  EXPECT_FALSE(laser->Reseting());
+  pumpFor(200);
+  EXPECT_EQ(count(c.end), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, PhaseAtDisconnection,
+                         ::testing::Values(PhaseCase{"Reset", true, "reset", "reseted"},
+                                           PhaseCase{"ErrorClearing", false, "clear", "cleared"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A text sent with no catalogue index: its exchange ends with the laser's "OK" or "ERROR" when
+// the catalogue does not know it, and by its entry's pattern when it does. The next command is
+// left unanswered, so the counters are seen as they stand when it goes out (a time-out of the
+// text before it would have counted one failure by then).
+struct RawCase {
+  const char* name;
+  const char* text;
+  const char* reply;
+  int errors;
+  std::vector<std::string> events;
+};
+
+class RawText : public LaserPeerTest, public ::testing::WithParamInterface<RawCase> {};
+
+TEST_P(RawText, EndsItsExchangeByTheAnswer) {
+  const RawCase& c = GetParam();
+  connectIdentified();
+  laser->SetErrorClearingDuration(60000);
+  events.clear();
+  peer.respond(c.text, c.reply);
+  laser->Send(c.text, -1);
+  laser->ReadStatus();
+  ASSERT_EQ(line(), c.text);
+  ASSERT_EQ(line(), "r60");
+  EXPECT_EQ(laser->CommandErrors(), c.errors);
+  EXPECT_EQ(events, c.events);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, RawText,
+    ::testing::Values(
+        RawCase{"UnknownTextAnsweredOk", "w19 0", "OK\r\n", 0, {}},
+        RawCase{"UnknownTextAnsweredError", "w19 0", "ERROR\r\n", 1, {}},
+        // The clearing phase such a text begins ends with its "ERROR", not 60 s later.
+        RawCase{"UnknownClearingTextAnsweredError", "w97 7", "ERROR\r\n", 1, {"clear", "cleared"}},
+        // A typed text the catalogue knows keeps its entry: reported under its command.
+        RawCase{"KnownTextAnsweredError", "w61 5.00", "ERROR\r\n", 1, {"error w61 5.00 45/1"}},
+        RawCase{"KnownTextAnsweredOk", "w61 5.00", "OK\r\n", 0, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LaserLink, WarmUpCodeWithLaserOnRequestedStartsTheWarmUpOncePerConnection) {
   connectIdentified();

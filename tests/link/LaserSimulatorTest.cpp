@@ -43,6 +43,10 @@ class DetectionDriver {
     l.OnFrequencyCounted = [this](TLaser&, TBranchMask) { finish(); };
     l.OnCommandTimeout = [this](TLaser&, TLaserCommand, std::uint8_t, const std::string& t) {
       reported.push_back("timeout " + t);
+      // The console's rule for time-outs, when asked for.
+      if (failureRule && (laser.VariousCommandErrors() >= laser.AllowedErrors() ||
+                          laser.CommandErrors() > laser.AllowedErrors()))
+        laser.Disconnect();
     };
     l.OnCommandError = [this](TLaser&, TLaserCommand, std::uint8_t, const std::string& t) {
       reported.push_back("error " + t);
@@ -51,13 +55,15 @@ class DetectionDriver {
   void finish() {
     laser.BeginBackgroundQueries();
     laser.ReadState();
-    laser.ReadCurrent(1);
+    for (std::uint8_t b = 1; b <= 4; ++b)
+      if (laser.CurrentMask().Contains(b)) laser.ReadCurrent(b);
     laser.EndBackgroundQueries();
     done = true;
   }
 
   TLaser& laser;
   bool done = false;
+  bool failureRule = false;
   std::vector<std::string> reported;
 };
 
@@ -80,14 +86,8 @@ TEST_P(Identification, FindsWhatTheLaserHas) {
   laser.SetPort(11);
   DetectionDriver driver(laser);
   ASSERT_TRUE(laser.Connect());
-  if (k.generation == 3 && k.head <= 0) {
-    // Identified, but a head serial of 0 or below keeps the connecting flag.
-    ASSERT_TRUE(pumpUntil([&] { return driver.done; }, 10000));
-    EXPECT_TRUE(laser.Connecting());
-  } else {
-    ASSERT_TRUE(pumpUntil([&] { return driver.done; }, 20000)) << k.profile;
-    EXPECT_FALSE(laser.Connecting());
-  }
+  ASSERT_TRUE(pumpUntil([&] { return driver.done; }, 20000)) << k.profile;
+  EXPECT_FALSE(laser.Connecting());
   EXPECT_FALSE(laser.Detecting());
   EXPECT_EQ(laser.LHCVersion(), k.generation);
   const auto profile = qv::sim::findProfile(k.profile);
@@ -128,6 +128,92 @@ INSTANTIATE_TEST_SUITE_P(
         if (c == '-') c = '_';
       return n;
     });
+
+// The port lost while one detection sequence waits for its answer: the next connection must run
+// identification and every sequence again, and poll.
+struct Interruption {
+  const char* name;
+  const char* awaited;  // the read of that sequence the laser leaves unanswered
+  bool (TLaser::*running)() const;
+};
+
+class PortLostDuringDetection : public ::testing::TestWithParam<Interruption> {};
+
+TEST_P(PortLostDuringDetection, NextConnectionDetectsAfresh) {
+  const Interruption& c = GetParam();
+  PortsDir ports;
+  qv::sim::Config config;
+  config.profile = "gen3-picker";
+  config.faults.noAnswerTo = c.awaited;
+  qv::sim::Simulator sim{config};
+  ASSERT_TRUE(sim.start(13, ports.path())) << sim.lastError();
+  TLaser laser;
+  laser.SetPort(13);
+  DetectionDriver driver(laser);
+  ASSERT_TRUE(laser.Connect());
+  ASSERT_TRUE(pumpUntil([&] { return sim.countReceived(c.awaited) >= 1; }, 20000));
+  ASSERT_TRUE((laser.*c.running)());
+  sim.hangUp();
+  ASSERT_TRUE(pumpUntil([&] { return !laser.Connected(); }));
+  EXPECT_FALSE((laser.*c.running)());
+
+  sim.setFaults({});
+  sim.comeBack();
+  ASSERT_TRUE(pumpUntil([&] { return sim.online(); }));
+  sim.clearReceived();
+  ASSERT_TRUE(laser.Connect());  // as the console's detection timer does
+  ASSERT_TRUE(pumpUntil([&] { return driver.done; }, 20000));
+  EXPECT_FALSE(laser.Detecting());
+  EXPECT_EQ(laser.CurrentMask(), TBranchMask::Of({1}));
+  EXPECT_EQ(laser.TriggerMask(), TBranchMask::Of({1}));
+  EXPECT_EQ(laser.FrequencyMask(), TBranchMask::Of({1}));
+  EXPECT_TRUE(laser.HasPulsePicker());
+  EXPECT_TRUE(laser.HasRegulator());
+  EXPECT_EQ(sim.countReceived(c.awaited), 1);
+  EXPECT_TRUE(pumpUntil([&] { return sim.countReceived("r99") >= 3; }, 5000));
+  EXPECT_TRUE(driver.reported.empty()) << driver.reported.front();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, PortLostDuringDetection,
+    ::testing::Values(Interruption{"Currents", "r61", &TLaser::CountingCurrents},
+                      Interruption{"PulsePicker", "r170", &TLaser::CheckingPulsePicker},
+                      Interruption{"TriggerModes", "r71", &TLaser::CountingTriggerModes},
+                      Interruption{"Frequencies", "r73", &TLaser::CountingFrequencies}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A head serial of 0 ends identification like any other: the silent laser's failures are
+// reported, the console's rule disconnects it, and it is connected again when it answers.
+TEST(LaserWithoutHead, FailsIsDisconnectedAndConnectsAgain) {
+  PortsDir ports;
+  qv::sim::Simulator sim{std::string("nohead")};
+  ASSERT_TRUE(sim.start(14, ports.path())) << sim.lastError();
+  TLaser laser;
+  laser.SetPort(14);
+  laser.SetAllowedErrors(2);  // as the console sets it
+  DetectionDriver driver(laser);
+  driver.failureRule = true;
+  ASSERT_TRUE(laser.Connect());
+  ASSERT_TRUE(pumpUntil([&] { return driver.done; }, 10000));
+  EXPECT_FALSE(laser.Connecting());
+  ASSERT_TRUE(pumpUntil([&] { return sim.countReceived("r99") >= 2; }, 5000));
+
+  qv::sim::Faults silent;
+  silent.silent = true;
+  sim.setFaults(silent);
+  ASSERT_TRUE(pumpUntil([&] { return !laser.Connected(); }, 15000));
+  EXPECT_EQ(driver.reported,
+            (std::vector<std::string>{"timeout r99", "timeout r99", "timeout r99"}));
+
+  sim.setFaults({});
+  driver.done = false;
+  sim.clearReceived();
+  ASSERT_TRUE(laser.Connect());
+  ASSERT_TRUE(pumpUntil([&] { return driver.done; }, 10000));
+  EXPECT_EQ(laser.LHCSN(), 0);
+  EXPECT_FALSE(laser.Connecting());
+  EXPECT_TRUE(pumpUntil([&] { return sim.countReceived("r99") >= 2; }, 5000));
+}
 
 TEST(LaserPolling, ErrorStateBringsItsCodesInTheSamePass) {
   PortsDir ports;
