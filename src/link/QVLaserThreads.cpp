@@ -339,11 +339,11 @@ bool TBufferMonitor::MatchAnswer(const TCommandSyntax& entry, const TLaser::TPen
     if (L.Connected() &&
         (pending || (entry.Command != lcReadCurrent && entry.Command != lcReadOvenHeatingValue)))
       Hand([&] {
-        // The port may have closed while this waited for the main thread: an answer of a
-        // closed connection, or of an exchange the disconnection dropped, must not change what
-        // the disconnection reset.
-        if (L.Connected() && (!pending || L.CurrentSeq_ == pending->Seq))
+        // An answer of a closed connection (the port closed while this waited for the main
+        // thread) must not change what its disconnection reset.
+        if (L.Connected() && (!pending || L.CurrentSeq_ == pending->Seq)) {
           L.DispatchAnswer(entry, captures);
+        }
       });
     if (pending) L.Answered(pending->Seq);
     L.ResetCommandErrors();

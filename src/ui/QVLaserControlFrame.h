@@ -57,7 +57,7 @@ class TQVLaserControlFrame : public QWidget, public TQVLaserControlView {
   const TQVLaserControl& Console() const { return *console_; }
 
   // The options dialog (the console's ChangeOptionsClick asks for it): true when the operator
-  // changed something. Without it the options button does nothing but its two events.
+  // changed something. Without it the options button fires BeforeChangeOption and nothing else.
   std::function<bool(TQVLaserControl& console)> OnEditOptions;
 
   // --- Controls the main window's actions press ---------------------------------------------
