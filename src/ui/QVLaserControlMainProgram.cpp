@@ -47,7 +47,7 @@ void traceStartup(const char* name) {
 
 ProgramHooks::ProgramHooks(TQVLaserControlMainFrm& window) : window_(window) {
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalFd) == 0) {
-    ::fcntl(signalFd[0], F_SETFL, O_NONBLOCK);
+    for (int fd : signalFd) ::fcntl(fd, F_SETFL, O_NONBLOCK);
     signals_ = new QSocketNotifier(signalFd[1], QSocketNotifier::Read, this);
     connect(signals_, &QSocketNotifier::activated, this, [this] { terminationSignal(); });
     struct sigaction sa {};
