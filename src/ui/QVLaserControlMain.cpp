@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
@@ -175,11 +176,13 @@ void TQVLaserControlMainFrm::showCaption() {
 
 bool TQVLaserControlMainFrm::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
-  if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
+  if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride && type != QEvent::InputMethod)
     return QMainWindow::eventFilter(watched, event);
   // Only keys for this window's own controls (not the dialogs', not the extension windows').
   auto* w = qobject_cast<QWidget*>(watched);
   if (!w || w->window() != this || !shell_) return false;
+  if (type == QEvent::InputMethod)
+    return filterComposedText(*w, *static_cast<QInputMethodEvent*>(event));
   return previewKey(*static_cast<QKeyEvent*>(event), type == QEvent::ShortcutOverride);
 }
 
@@ -194,13 +197,10 @@ bool TQVLaserControlMainFrm::previewKey(QKeyEvent& key, bool shortcutOverride) {
   return shortcutOverride ? false : filterTypedKey(key);
 }
 
-bool TQVLaserControlMainFrm::filterTypedKey(QKeyEvent& key) {
-  QWidget* focus = QApplication::focusWidget();
-  if (!focus || focus->window() != this || !isEdit(focus)) return false;
-  const std::u32string typed = typedCharacters(key);
-  if (typed.empty()) return false;
-  const std::int32_t tag = focus->property(qv::kTagProperty).toInt();
-  std::string text = qv::toUtf8(editText(focus));
+std::optional<std::u32string> TQVLaserControlMainFrm::filterCharacters(
+    QWidget* edit, const std::u32string& typed) const {
+  const std::int32_t tag = edit->property(qv::kTagProperty).toInt();
+  std::string text = qv::toUtf8(editText(edit));
   std::u32string passed;
   bool changed = false;
   for (char32_t c : typed) {
@@ -210,7 +210,23 @@ bool TQVLaserControlMainFrm::filterTypedKey(QKeyEvent& key) {
     passed.push_back(*out);
     if (*out == U'.') text.push_back('.');
   }
-  if (!changed) return false;
+  if (!changed) return std::nullopt;
+  return passed;
+}
+
+QWidget* TQVLaserControlMainFrm::focusedEdit() const {
+  QWidget* focus = QApplication::focusWidget();
+  return focus && focus->window() == this && isEdit(focus) ? focus : nullptr;
+}
+
+bool TQVLaserControlMainFrm::filterTypedKey(QKeyEvent& key) {
+  QWidget* focus = focusedEdit();
+  if (!focus) return false;
+  const std::u32string typed = typedCharacters(key);
+  if (typed.empty()) return false;
+  const std::optional<std::u32string> filtered = filterCharacters(focus, typed);
+  if (!filtered) return false;
+  const std::u32string& passed = *filtered;
   // Swallowed, or replaced: the edit gets the characters the filter gave instead.
   if (!passed.empty()) {
     QKeyEvent replacement(QEvent::KeyPress,
@@ -219,6 +235,21 @@ bool TQVLaserControlMainFrm::filterTypedKey(QKeyEvent& key) {
                           key.isAutoRepeat(), static_cast<quint16>(passed.size()));
     QCoreApplication::sendEvent(focus, &replacement);
   }
+  return true;
+}
+
+bool TQVLaserControlMainFrm::filterComposedText(QWidget& receiver, QInputMethodEvent& e) {
+  // Text composed by an input method (dead keys, compose sequences) is typed as well.
+  QWidget* focus = focusedEdit();
+  if (focus != &receiver || e.commitString().isEmpty()) return false;
+  const QList<uint> points = e.commitString().toUcs4();
+  const std::u32string typed(points.begin(), points.end());
+  const std::optional<std::u32string> filtered = filterCharacters(focus, typed);
+  if (!filtered) return false;
+  QInputMethodEvent replacement(e.preeditString(), e.attributes());
+  replacement.setCommitString(QString::fromUcs4(filtered->data(), filtered->size()),
+                              e.replacementStart(), e.replacementLength());
+  QCoreApplication::sendEvent(focus, &replacement);
   return true;
 }
 

@@ -10,12 +10,14 @@
 #include <QMetaObject>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "shell/QVLaserControlMain.h"
 
 class QAction;
+class QInputMethodEvent;
 class QKeyEvent;
 class TQVLaserControl;
 class TQVLaserControlFrame;
@@ -65,8 +67,14 @@ class TQVLaserControlMainFrm : public QMainWindow {
   void showCaption();
   // Key preview: a key for this window before its focused control gets it. True = consumed.
   bool previewKey(QKeyEvent& key, bool shortcutOverride);
-  // The numeric key filter on a key that types characters into the focused edit.
+  // The numeric key filter on a key that types characters into the focused edit, and on text
+  // an input method commits to it. True = consumed (what passes is sent to the edit anew).
   bool filterTypedKey(QKeyEvent& key);
+  bool filterComposedText(QWidget& receiver, QInputMethodEvent& event);
+  // The edit of this window that has the focus, or null.
+  QWidget* focusedEdit() const;
+  // The characters the edit receives instead of `typed`; nothing when all pass unchanged.
+  std::optional<std::u32string> filterCharacters(QWidget* edit, const std::u32string& typed) const;
   void shutDown();
 
   TQVLaserControlFrame* frame_ = nullptr;  // the central widget, owned by this window

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -478,6 +479,16 @@ TEST_F(MainWindowTest, NumericKeyFilterOnTheConsoleEditsByTheirTag) {
     QTest::keyClicks(field, QString::fromLatin1(c.typed));
     EXPECT_EQ(field->text().toStdString(), c.result);
   }
+
+  // Text an input method composes is typed too.
+  auto* field = control<QLineEdit>("Current1");
+  field->clear();
+  field->setFocus();
+  ASSERT_TRUE(until([&] { return field->hasFocus(); }));
+  QInputMethodEvent composed;
+  composed.setCommitString(QStringLiteral("1,\u00e95"));
+  QCoreApplication::sendEvent(field, &composed);
+  EXPECT_EQ(field->text(), "1.5");
 }
 
 TEST_F(MainWindowTest, FrequencyFieldsKeepTheirOwnTypingRule) {
