@@ -175,15 +175,22 @@ void TQVLaserControlMainFrm::showCaption() {
 }
 
 bool TQVLaserControlMainFrm::eventFilter(QObject* watched, QEvent* event) {
-  const QEvent::Type type = event->type();
-  if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride && type != QEvent::InputMethod)
-    return QMainWindow::eventFilter(watched, event);
-  // Only keys for this window's own controls (not the dialogs', not the extension windows').
+  // Only this window's own controls (not the dialogs', not the extension windows'). The
+  // receiver is looked at before the event: events that other threads post (the laser's
+  // hand-overs to the main thread) go to objects that are not widgets of this window, and are
+  // not touched here.
   auto* w = qobject_cast<QWidget*>(watched);
   if (!w || w->window() != this || !shell_) return false;
-  if (type == QEvent::InputMethod)
-    return filterComposedText(*w, *static_cast<QInputMethodEvent*>(event));
-  return previewKey(*static_cast<QKeyEvent*>(event), type == QEvent::ShortcutOverride);
+  switch (event->type()) {
+    case QEvent::KeyPress:
+      return previewKey(*static_cast<QKeyEvent*>(event), false);
+    case QEvent::ShortcutOverride:
+      return previewKey(*static_cast<QKeyEvent*>(event), true);
+    case QEvent::InputMethod:
+      return filterComposedText(*w, *static_cast<QInputMethodEvent*>(event));
+    default:
+      return false;
+  }
 }
 
 bool TQVLaserControlMainFrm::previewKey(QKeyEvent& key, bool shortcutOverride) {
