@@ -174,6 +174,14 @@ OptionDialog::OptionDialog(QWidget* parent) : QDialog(parent) {
   layout->addLayout(bottom);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
+  probeWatch_ = new QTimer(this);
+  probeWatch_->setInterval(20);
+  connect(probeWatch_, &QTimer::timeout, this, [this] {
+    if (!probeDone_.isSet()) return;
+    probeWatch_->stop();
+    joinProbe();
+    probeFinished(std::move(probeItems_));
+  });
   timer1_ = new QTimer(this);
   timer1_->setObjectName(QStringLiteral("Timer1"));
   timer1_->setSingleShot(true);
@@ -190,6 +198,7 @@ OptionDialog::~OptionDialog() {
   laserPort_->onDropDown = nullptr;
   laserPort_->onCloseUp = nullptr;
   for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
+  probeWatch_->stop();
   joinProbe();
 }
 
@@ -504,15 +513,13 @@ void OptionDialog::startProbe() {
   const auto [port, mark] = form_.PortInUse();
   probeDone_.reset();
   probeRunning_ = true;
+  probeItems_.clear();
   probe_ = std::thread([this, port = port, mark = mark] {
     pthread_setname_np(pthread_self(), "qv-port-probe");
-    TSerialPortItems items;
-    ListSerialPorts(items, port, mark);
-    QMetaObject::invokeMethod(
-        this, [this, items = std::move(items)]() mutable { probeFinished(std::move(items)); },
-        Qt::QueuedConnection);
+    ListSerialPorts(probeItems_, port, mark);
     probeDone_.set();
   });
+  probeWatch_->start();
   busy_->show();
   showPortItems();
   laserPort_->refitPopup();

@@ -92,10 +92,13 @@ class OptionDialog : public QDialog {
   QPushButton* cancel_ = nullptr;
   QTimer* timer1_ = nullptr;  // the 10 ms between choosing an item and trimming it
 
-  // The probe of the port list runs on its own thread (one at a time); its result comes back to
-  // the main thread as a queued call.
+  // The probe of the port list runs on its own thread (one at a time). The main thread looks for
+  // its end on a short timer and takes the result after joining the thread, so nothing crosses
+  // between the threads but the items the join hands over.
   std::thread probe_;
-  Event probeDone_;  // set by the probe thread as its last step
+  Event probeDone_;              // set by the probe thread as its last step
+  TSerialPortItems probeItems_;  // written by the probe thread, read after the join
+  QTimer* probeWatch_ = nullptr;
   bool probeRunning_ = false;
   bool probeAgain_ = false;  // the list was opened again while a probe ran
   int probesFinished_ = 0;
