@@ -263,7 +263,7 @@ void TQVLaserControl::LaserConnectFail() {
   if (OnConnectFail) OnConnectFail(*this);
   if (UserConnect_) {
     showMessageAfterHandOver("Error",
-                             PortMessage(Laser_->Port(), OpenFailureHint(Laser_->LastOpenError())),
+                             PortMessage(Laser_->Port(), OpenFailureHint(Laser_->LastOpenError(), Laser_->DevicePath())),
                              TQVLaserControlView::MessageKind::Warning);
   }
   if (AutoDetect_ && AutoDetect_->Active()) UpdateTimer_->setEnabled(true);

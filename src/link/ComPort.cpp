@@ -1,5 +1,6 @@
 #include "link/ComPort.h"
 
+#include "platform/DeviceAccess.h"
 #include "platform/PortMap.h"
 
 namespace {
@@ -26,12 +27,12 @@ void FreeOverlapped(std::unique_ptr<TOverlapped>& ov) {
   ov.reset();
 }
 
-std::string OpenFailureHint(qv::OpenError e) {
-  if (e == qv::OpenError::NoPermission) {
-    return "Check the permission to use the device: your user must be a member of the group "
-           "dialout (log in again after adding it).";
-  }
-  return {};
+std::string OpenFailureHint(qv::OpenError e, const std::string& devicePath) {
+  if (e != qv::OpenError::NoPermission) return {};
+  const std::string hint = qv::permissionHint(qv::deviceAccess(devicePath), qv::currentUserName());
+  if (!hint.empty()) return hint;
+  return "Check the permission to use the device: your user must be a member of the group that "
+         "owns it (log in again after joining it).";
 }
 
 TComPort::TComPort(TObject* /*Owner*/) {

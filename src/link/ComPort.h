@@ -28,8 +28,9 @@ std::unique_ptr<TOverlapped> CreateOverlapped();
 void FreeOverlapped(std::unique_ptr<TOverlapped>& ov);
 
 // The check line the console adds to its "Cannot open port" message for this failure kind,
-// empty when there is none.
-std::string OpenFailureHint(qv::OpenError e);
+// empty when there is none. For a refused permission it names the group that owns the device
+// and the command that joins it.
+std::string OpenFailureHint(qv::OpenError e, const std::string& devicePath);
 
 class TComPort : public TObject {
  public:

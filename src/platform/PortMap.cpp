@@ -59,6 +59,10 @@ std::string defaultPortsDirectory() {
   return "/tmp/qvlaser-" + std::to_string(::getuid()) + "/ports";
 }
 
+std::string systemPortsDirectory() {
+  return "/dev/qvlaser";
+}
+
 std::string publishPortsDirectory() {
   std::string env = environmentPortsDirectory();
   return env.empty() ? defaultPortsDirectory() : env;
@@ -83,27 +87,46 @@ std::optional<int> parsePortName(const std::string& name) {
   return n;
 }
 
-std::string devicePathForPort(int port) {
-  if (port < kMinPort || port > kMaxPort) return {};
-  std::string env = environmentPortsDirectory();
-  if (!env.empty()) {
-    std::string path = env + "/" + portName(port);
-    if (linkPresent(path)) return path;
+PortFolders currentPortFolders() {
+  PortFolders f;
+  f.environment = environmentPortsDirectory();
+  f.environmentOnly = portsFolderOnly();
+  if (!f.environmentOnly) {
+    f.user = defaultPortsDirectory();
+    f.system = systemPortsDirectory();
   }
-  if (portsFolderOnly()) return {};
-  std::string path = defaultPortsDirectory() + "/" + portName(port);
-  if (linkPresent(path)) return path;
+  return f;
+}
+
+std::string devicePathForPort(int port) {
+  return devicePathForPort(port, currentPortFolders());
+}
+
+std::string devicePathForPort(int port, const PortFolders& folders) {
+  if (port < kMinPort || port > kMaxPort) return {};
+  for (const std::string* dir : {&folders.environment, &folders.user, &folders.system}) {
+    if (dir->empty()) continue;
+    std::string path = *dir + "/" + portName(port);
+    if (linkPresent(path)) return path;
+    if (folders.environmentOnly) return {};
+  }
+  if (folders.environmentOnly) return {};
   return tableDevice(port);
 }
 
 std::optional<std::vector<int>> enumeratePorts() {
+  return enumeratePorts(currentPortFolders());
+}
+
+std::optional<std::vector<int>> enumeratePorts(const PortFolders& folders) {
   std::set<int> ports;
-  bool listed = collectLinks(environmentPortsDirectory(), ports);
-  if (portsFolderOnly()) {
+  bool listed = collectLinks(folders.environment, ports);
+  if (folders.environmentOnly) {
     if (!listed) return std::nullopt;
     return std::vector<int>(ports.begin(), ports.end());
   }
-  listed = collectLinks(defaultPortsDirectory(), ports) || listed;
+  listed = collectLinks(folders.user, ports) || listed;
+  listed = collectLinks(folders.system, ports) || listed;
   std::error_code ec;
   if (std::filesystem::is_directory("/dev", ec)) {
     listed = true;

@@ -538,6 +538,7 @@ int run(int argc, char** argv) {
       "Settings: the tool reads the window's settings file, QVLaserControlv4.ini beside this "
       "program (or in the window's fallback folder), for the default port and for the seeder "
       "frequency of older pulse-picker lasers; it never writes it.");
+  app.set_version_flag("--version", "qvlaser-cli " QV_VERSION_TEXT, "print the version and exit");
   app.require_subcommand(1);
   app.fallthrough();
   Globals g;
@@ -624,6 +625,8 @@ int run(int argc, char** argv) {
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);

@@ -75,6 +75,7 @@ std::string usage() {
        "                        hang-up\n"
        "  --list-profiles       print the profile names and exit\n"
        "  --help                this text\n"
+       "  --version             print the version and exit\n"
        "\n"
        "Control channel: while running, qvlaser-sim reads lines from stdin and answers each on\n"
        "stdout. The same lines work in-process through Simulator::control.\n"
@@ -129,6 +130,9 @@ int main(int argc, char** argv) {
     qv::sim::Faults& f = config.faults;
     if (a == "--help" || a == "-h") {
       std::cout << usage();
+      return 0;
+    } else if (a == "--version") {
+      std::cout << "qvlaser-sim " QV_VERSION_TEXT "\n";
       return 0;
     } else if (a == "--list-profiles") {
       for (const std::string& name : qv::sim::Simulator::profiles()) std::cout << name << "\n";
