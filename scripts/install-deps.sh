@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core xvfb xauth xdotool
   python3 python3-serial openssl
-  dpkg-dev lintian man-db
+  dpkg-dev lintian man-db bash-completion
 )
 
 missing=()
