@@ -347,6 +347,7 @@ int main(int argc, char** argv) {
 
   if (std::filesystem::exists(cliPath)) {
     std::printf("6. %s watch, %.0f s after its identification\n", cliPath.c_str(), seconds);
+    std::fflush(stdout);  // the child's freopen would write what is buffered a second time
     const pid_t cli = fork();
     if (cli == 0) {
       if (FILE* devnull = std::freopen("/dev/null", "w", stdout)) (void)devnull;

@@ -61,11 +61,33 @@ void TOutputMonitor::Park(const std::function<bool()>& workAgain) {
   if (!Terminated() && workAgain()) Activate();
 }
 
+bool TOutputMonitor::WaitForWork() {
+  TBkgrndPool& pool = *Laser.Pool_;
+  const std::int64_t ticksPerMs = qv::counterFrequency() / 1000;
+  for (;;) {
+    if (Terminated()) return false;
+    const std::int64_t due = pool.Due();
+    if (due == 0 || Active()) {
+      WaitUntilActive();
+      return !Terminated();
+    }
+    const std::int64_t left = due - qv::counterNow();
+    if (left <= 0) {
+      // The queue stayed empty for the whole delay: this thread feeds the next read, which
+      // activates it again through the queue's change notification.
+      if (pool.Due() == due) pool.Tick();
+      continue;
+    }
+    const int ms = static_cast<int>((left + ticksPerMs - 1) / ticksPerMs);
+    if (RunEvent.wait(ms)) return !Terminated();
+  }
+}
+
 void TOutputMonitor::Execute() {
   pthread_setname_np(pthread_self(), "qv-writer");
   std::unique_ptr<TOverlapped> ov = CreateOverlapped();
   TLaser& L = Laser;
-  while (KeepRunning()) {
+  while (WaitForWork()) {
     if (!L.Connected()) {
       L.Pool_->Clear();
       L.AbandonQueue();
@@ -185,11 +207,13 @@ void TInputMonitor::Activate() {
 void TInputMonitor::Deactivate() {
   TMonitorThread::Deactivate();
   Laser.InputWakeEvent.set();
+  Laser.InterruptInputWait();
 }
 
 void TInputMonitor::Shutdown() {
   Terminate();
   Laser.InputWakeEvent.set();
+  Laser.InterruptInputWait();
   TMonitorThread::Shutdown();
 }
 
@@ -233,23 +257,23 @@ void TInputMonitor::Execute() {
     if (ov->status() == qv::IoStatus::Pending) (void)ov->waitDone(kLook);
     if (ov->status() == qv::IoStatus::Pending) continue;
     std::uint32_t count = 0;
-    const int queued = L.QueuedBytes();
-    if (queued > 0) {
-      count = static_cast<std::uint32_t>(std::min(queued, 128));
-    } else {
-      ov->event().reset();
-      L.WaitForInput(*ov);
-      if (qv::waitForAny({&ov->event(), &L.InputWakeEvent}, kLook) != 0) continue;
-      if (ov->status() != qv::IoStatus::Done) continue;
-      // Read what is there rather than a full 128 bytes: a full read would complete only after
-      // the line has been quiet for the read interval, which delays every answer by it.
-      const int now = L.QueuedBytes();
-      count = now > 0 ? static_cast<std::uint32_t>(std::min(now, 128)) : 128;
+    int queued = L.QueuedBytes();
+    if (queued <= 0) {
+      // The reader waits on the line itself: bytes wake this thread directly, not the port's
+      // I/O thread first.
+      if (L.WaitInputHere(kLook) != qv::SerialDevice::InputWait::Ready) continue;
+      queued = L.QueuedBytes();
     }
+    // Read what is there rather than a full 128 bytes: a full read would complete only after
+    // the line has been quiet for the read interval, which delays every answer by it.
+    count = queued > 0 ? static_cast<std::uint32_t>(std::min(queued, 128)) : 128;
     ov->event().reset();
     L.Read(ReadBuf, count, *ov);
     if (!L.Connected()) continue;
-    if (qv::waitForAny({&ov->event(), &L.InputWakeEvent}, kLook) != 0) continue;
+    // What was queued is read at once, without waiting for the I/O thread.
+    if (ov->status() == qv::IoStatus::Pending &&
+        qv::waitForAny({&ov->event(), &L.InputWakeEvent}, kLook) != 0)
+      continue;
     std::uint32_t got = 0;
     // The parser raises OnReceive for this read, before it dispatches what the read carries.
     if (L.GetOverlappedResult(*ov, got, false) && got > 0) Append(ReadBuf, got);
