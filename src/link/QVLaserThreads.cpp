@@ -360,6 +360,7 @@ bool TBufferMonitor::MatchAnswer(const TCommandSyntax& entry, const TLaser::TPen
       if (s.size() > kMaxCommandText) s.resize(kMaxCommandText);
       captures.push_back(std::move(s));
     }
+    bool released = false;
     if (L.Connected() &&
         (pending || (entry.Command != lcReadCurrent && entry.Command != lcReadOvenHeatingValue)))
       Hand([&] {
@@ -368,22 +369,34 @@ bool TBufferMonitor::MatchAnswer(const TCommandSyntax& entry, const TLaser::TPen
         if (L.Connected() && (!pending || L.CurrentSeq_ == pending->Seq)) {
           L.DispatchAnswer(entry, captures);
         }
+        // The main thread releases the writer as soon as the answer is handled, so the next
+        // command goes out while this thread is still waking up from the hand-over.
+        if (pending) {
+          L.ResetCommandErrors();
+          L.Answered(pending->Seq);
+          released = true;
+        }
       });
-    if (pending) L.Answered(pending->Seq);
-    L.ResetCommandErrors();
+    if (!released) {
+      if (pending) L.Answered(pending->Seq);
+      L.ResetCommandErrors();
+    }
     return true;
   }
   if (pending && !Terminated() && answer == "ERROR") {
+    bool released = false;
     L.CountFailure(entry.Command, entry.SubID);
     if (L.Connected()) {
       const std::string cmdStr = pending->CmdStr;
       Hand([&] {
-        if (L.CurrentSeq_ != pending->Seq) return;  // abandoned by a disconnection
-        if (L.HandleFailure(entry, TFailureKind::ErrorAnswer, true) && L.OnCommandError)
+        if (L.CurrentSeq_ == pending->Seq &&  // not abandoned by a disconnection
+            L.HandleFailure(entry, TFailureKind::ErrorAnswer, true) && L.OnCommandError)
           L.OnCommandError(L, entry.Command, entry.SubID, cmdStr);
+        L.Failed(pending->Seq);  // released from the main thread, as for an answer
+        released = true;
       });
     }
-    L.Failed(pending->Seq);
+    if (!released) L.Failed(pending->Seq);
     return true;
   }
   return false;
