@@ -25,7 +25,9 @@ std::mutex gSyncMutex;  // guards gQueue, gHook and every SyncItem::done
 std::condition_variable gSyncDone;
 std::deque<SyncItem*> gQueue;
 std::function<void()> gHook;
-// Set while gQueue holds items (changed under gSyncMutex), so a waiting main thread wakes for them.
+// Set after an item is queued (outside gSyncMutex, so that the main thread it wakes does not find
+// the lock still held), reset under gSyncMutex when the queue is found empty: a set that comes
+// late costs the main thread one look at an empty queue, never a missed item.
 qv::Event gPending{qv::Event::Reset::Manual};
 
 std::atomic<bool> gMainNamed{false};
@@ -60,9 +62,9 @@ void Synchronize(std::function<void()> fn) {
   {
     std::lock_guard lock(gSyncMutex);
     gQueue.push_back(&item);
-    gPending.set();
     hook = gHook;
   }
+  gPending.set();
   if (hook) hook();
   {
     std::unique_lock lock(gSyncMutex);
@@ -80,9 +82,9 @@ void ForceQueue(std::function<void()> fn) {
   {
     std::lock_guard lock(gSyncMutex);
     gQueue.push_back(item);
-    gPending.set();
     hook = gHook;
   }
+  gPending.set();
   if (hook) hook();
 }
 
