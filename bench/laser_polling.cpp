@@ -83,11 +83,19 @@ double processCpuSeconds(pid_t pid) {
   return total;
 }
 
-long processSwitches(pid_t pid) {
-  long total = 0;
+// Context switches of every thread of a process so far, by thread name.
+std::map<std::string, long> processSwitches(pid_t pid) {
+  std::map<std::string, long> m;
   std::error_code ec;
   const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
   for (const auto& t : std::filesystem::directory_iterator(tasks, ec)) {
+    std::string name = "?";
+    if (FILE* f = std::fopen((t.path() / "comm").c_str(), "r")) {
+      char buf[64] = {};
+      if (std::fgets(buf, sizeof buf, f)) name = buf;
+      std::fclose(f);
+      while (!name.empty() && name.back() == '\n') name.pop_back();
+    }
     FILE* f = std::fopen((t.path() / "status").c_str(), "r");
     if (!f) continue;
     char line[256];
@@ -95,10 +103,16 @@ long processSwitches(pid_t pid) {
     while (std::fgets(line, sizeof line, f))
       if (std::sscanf(line, "voluntary_ctxt_switches: %ld", &v) == 1 ||
           std::sscanf(line, "nonvoluntary_ctxt_switches: %ld", &v) == 1)
-        total += v;
+        m[name] += v;
     std::fclose(f);
   }
-  return total;
+  return m;
+}
+
+long total(const std::map<std::string, long>& m) {
+  long n = 0;
+  for (const auto& [name, v] : m) n += v;
+  return n;
 }
 
 // The simulator's child process, asked over a pipe: 'c' the number of commands it received so
@@ -358,11 +372,11 @@ int main(int argc, char** argv) {
     }
     usleep(4000000);  // identification and detection
     const long n0 = sim.count();
-    const long w0 = processSwitches(cli);
+    const auto w0 = processSwitches(cli);
     const double cc0 = processCpuSeconds(cli), ct0 = now();
     usleep(useconds_t(seconds * 1e6));
     const double ct1 = now(), cc1 = processCpuSeconds(cli);
-    const long w1 = processSwitches(cli);
+    const auto w1 = processSwitches(cli);
     const long n1 = sim.count();
     const std::vector<std::string> polled = sim.recent();
     kill(cli, SIGINT);
@@ -375,7 +389,14 @@ int main(int argc, char** argv) {
         " read)\n",
         cliRate, list.c_str() + (list.empty() ? 0 : 1), 100.0 * (cc1 - cc0) / (ct1 - ct0),
         1e6 * (cc1 - cc0) / double(std::max(1L, n1 - n0)),
-        double(w1 - w0) / double(std::max(1L, n1 - n0)));
+        double(total(w1) - total(w0)) / double(std::max(1L, n1 - n0)));
+    std::printf("   switches per read by thread:");
+    for (const auto& [name, w] : w1) {
+      const auto it = w0.find(name);
+      std::printf(" %s %.1f", name.c_str(),
+                  double(w - (it == w0.end() ? 0 : it->second)) / double(std::max(1L, n1 - n0)));
+    }
+    std::printf("\n");
     const PythonPoll pyCli = pythonPolling(sim.pty, polled, cliRate, seconds);
     if (pyCli.wall > 0)
       std::printf(
