@@ -251,11 +251,14 @@ SerialDevice::InputWait SerialDevice::waitInput(int timeoutMs) {
       uint64_t v;
       (void)!::read(readerWake, &v, sizeof v);
     }
+    const bool hangUp = rc > 0 && (pfd[1].revents & (POLLHUP | POLLERR | POLLNVAL));
+    int queued = 0;
+    if (hangUp && (pfd[1].revents & POLLIN) && ::ioctl(fd, FIONREAD, &queued) != 0) queued = 0;
     if (closing_) {
       result = InputWait::Closed;
-    } else if (rc > 0 && (pfd[1].revents & POLLIN)) {
+    } else if (rc > 0 && (pfd[1].revents & POLLIN) && (!hangUp || queued > 0)) {
       result = InputWait::Ready;  // bytes first: those that came before a hang-up are read
-    } else if (rc > 0 && (pfd[1].revents & (POLLHUP | POLLERR | POLLNVAL))) {
+    } else if (hangUp) {
       markLostLocked();
       wakeIo = lostPending_;  // the I/O thread runs the lost handler
       result = InputWait::Lost;
