@@ -2,7 +2,6 @@
 #include "link/QVLaserThreads.h"
 
 #include <pthread.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <charconv>
@@ -33,16 +32,6 @@ bool waitDelay(const std::string& text, const std::string& cmd, std::uint32_t& m
   if (arg.empty()) return false;
   auto r = std::from_chars(arg.data(), arg.data() + arg.size(), ms);
   return r.ec == std::errc() && r.ptr == arg.data() + arg.size();
-}
-
-// Names the worker and keeps it from preempting the thread that wakes it: that thread is about
-// to block anyway (it has just handed this one its work), and a preemption in between costs two
-// switches instead of one.
-void nameWorker(const char* name) {
-  pthread_setname_np(pthread_self(), name);
-  sched_param p{};
-  p.sched_priority = 0;
-  (void)pthread_setschedparam(pthread_self(), SCHED_BATCH, &p);
 }
 
 }  // namespace
@@ -95,7 +84,7 @@ bool TOutputMonitor::WaitForWork() {
 }
 
 void TOutputMonitor::Execute() {
-  nameWorker("qv-writer");
+  pthread_setname_np(pthread_self(), "qv-writer");
   std::unique_ptr<TOverlapped> ov = CreateOverlapped();
   TLaser& L = Laser;
   while (WaitForWork()) {
@@ -248,7 +237,7 @@ void TInputMonitor::Append(const char* bytes, std::uint32_t count) {
 }
 
 void TInputMonitor::Execute() {
-  nameWorker("qv-reader");
+  pthread_setname_np(pthread_self(), "qv-reader");
   std::unique_ptr<TOverlapped> ov = CreateOverlapped();
   TLaser& L = Laser;
   // Waits are bounded so that a hang-up that lands between a look and a wait is seen soon.
@@ -514,7 +503,7 @@ bool TBufferMonitor::ReadCodeList(bool errorList) {
 }
 
 void TBufferMonitor::Execute() {
-  nameWorker("qv-parser");
+  pthread_setname_np(pthread_self(), "qv-parser");
   TLaser& L = Laser;
   while (!Terminated()) {
     // No pause for the writer between exchanges: an exchange that got its answer is no longer
