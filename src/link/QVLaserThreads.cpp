@@ -261,7 +261,14 @@ void TInputMonitor::Execute() {
     if (queued <= 0) {
       // The reader waits on the line itself: bytes wake this thread directly, not the port's
       // I/O thread first.
-      if (L.WaitInputHere(kLook) != qv::SerialDevice::InputWait::Ready) continue;
+      const qv::SerialDevice::InputWait w = L.WaitInputHere(kLook);
+      if (w == qv::SerialDevice::InputWait::Closed) {
+        // Closed under a port that still reads as connected for a moment: the disconnection
+        // deactivates this thread next; wait for that instead of spinning.
+        (void)L.InputWakeEvent.wait(10);
+        continue;
+      }
+      if (w != qv::SerialDevice::InputWait::Ready) continue;
       queued = L.QueuedBytes();
     }
     // Read what is there rather than a full 128 bytes: a full read would complete only after
