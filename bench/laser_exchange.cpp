@@ -1,13 +1,21 @@
-// How fast TLaser gets user commands through: back to back against an instant simulator (and the
-// same exchange done by a plain Python loop with pyserial), and against a simulator that paces
-// its output to 57600 baud.
+// How fast TLaser gets user commands through: back to back against an instant simulator, side by
+// side with the same exchange done by a plain Python loop with pyserial and by the floor (a
+// minimal C++ loop without threads: write, poll, read on the same pseudo-terminal), and against
+// a simulator that paces its output to 57600 baud.
 //
-//   bench_laser_exchange [commands]        (default 3000)
+//   bench_laser_exchange [commands] [rounds]        (default 3000 commands, 3 rounds)
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/Simulator.h"
 #include "link/QVLaser.h"
@@ -87,10 +95,49 @@ double pythonRate(const std::string& device, int n) {
   return rate;
 }
 
+// The floor: one thread, blocking on the descriptor itself, no framing beyond the line end.
+double floorRate(const std::string& device, int n) {
+  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  termios tio{};
+  ::tcgetattr(fd, &tio);
+  ::cfmakeraw(&tio);
+  ::cfsetispeed(&tio, B57600);
+  ::cfsetospeed(&tio, B57600);
+  ::tcsetattr(fd, TCSANOW, &tio);
+  auto exchange = [&] {
+    if (::write(fd, kCommand.data(), kCommand.size()) != ssize_t(kCommand.size())) return false;
+    char buf[256];
+    std::size_t got = 0;
+    for (;;) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 2000) <= 0) return false;
+      const ssize_t r = ::read(fd, buf + got, sizeof buf - got);
+      if (r <= 0) return false;
+      got += std::size_t(r);
+      if (got >= 2 && buf[got - 1] == '\n' && buf[got - 2] == '\r') return true;
+      if (got == sizeof buf) got = 0;
+    }
+  };
+  for (int i = 0; i < 20; ++i) exchange();
+  int done = 0;
+  const std::int64_t t0 = qv::counterNow();
+  while (done < n && exchange()) ++done;
+  const std::int64_t t1 = qv::counterNow();
+  ::close(fd);
+  return done / seconds(t0, t1);
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const int n = argc > 1 ? std::atoi(argv[1]) : 3000;
+  const int rounds = std::max(1, argc > 2 ? std::atoi(argv[2]) : 3);
   char tmpl[] = "/tmp/qv-bench-XXXXXX";
   const std::string dir = mkdtemp(tmpl);
   setenv("QVLASER_PORTS_DIR", dir.c_str(), 1);
@@ -101,13 +148,26 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::printf("1. back-to-back status reads (r60), instant simulator, %d commands\n", n);
-  const double ours = laserRate(n);
-  const double python = pythonRate(sim.ptyPath(), n);
-  std::printf("   TLaser:              %8.0f commands/s (%.1f us each)\n", ours, 1e6 / ours);
+  std::printf(
+      "1. back-to-back status reads (r60), instant simulator, %d commands, %d rounds "
+      "(TLaser, pyserial, floor in turn; medians)\n",
+      n, rounds);
+  std::vector<double> oursV, pythonV, floorV;
+  for (int r = 0; r < rounds; ++r) {
+    oursV.push_back(laserRate(n));
+    pythonV.push_back(pythonRate(sim.ptyPath(), n));
+    floorV.push_back(floorRate(sim.ptyPath(), n));
+    std::printf("   round %d: TLaser %.0f, pyserial %.0f, floor %.0f commands/s\n", r + 1,
+                oursV.back(), pythonV.back(), floorV.back());
+  }
+  const double ours = median(oursV), python = median(pythonV), floor = median(floorV);
+  std::printf("   TLaser:               %8.0f commands/s (%.1f us each)\n", ours, 1e6 / ours);
   std::printf("   Python pyserial loop: %8.0f commands/s (%.1f us each)\n", python,
               python > 0 ? 1e6 / python : 0.0);
+  std::printf("   floor (C++ loop):     %8.0f commands/s (%.1f us each)\n", floor,
+              floor > 0 ? 1e6 / floor : 0.0);
   std::printf("   ratio TLaser/Python:  %8.2f\n", python > 0 ? ours / python : 0.0);
+  std::printf("   ratio TLaser/floor:   %8.2f\n", floor > 0 ? ours / floor : 0.0);
 
   qv::sim::Faults f = sim.faults();
   f.paceLine = true;

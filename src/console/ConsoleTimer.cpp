@@ -34,10 +34,11 @@ int LoopTimer::dueInMs() const {
   return ms <= 0 ? 0 : static_cast<int>(ms) + 1;
 }
 
-bool runConsoleLoop(LoopTimer* timer, const std::function<bool()>& done, int timeoutMs) {
+bool runConsoleLoop(LoopTimer* timer, const std::function<bool()>& done, int timeoutMs,
+                    int lookMs) {
   const int64_t end = counterNow() + ticksFor(std::max(timeoutMs, 0));
   while (!done()) {
-    int wait = 5;
+    int wait = std::max(lookMs, 1);
     if (timeoutMs >= 0) {
       const double left = counterMs(counterNow(), end);
       if (left <= 0) return done();

@@ -37,7 +37,10 @@ class LoopTimer : public ConsoleTimer {
 };
 
 // Runs the main thread's hand-overs and the loop timer until done() holds or timeoutMs passed
-// (timeoutMs < 0: no limit); returns done().
-bool runConsoleLoop(LoopTimer* timer, const std::function<bool()>& done, int timeoutMs);
+// (timeoutMs < 0: no limit); returns done(). done() is looked at after every hand-over and at
+// least every lookMs (what worker threads change without a hand-over, and signals, are seen that
+// late); a loop whose done() only reads main-thread state may look seldom and sleep longer.
+bool runConsoleLoop(LoopTimer* timer, const std::function<bool()>& done, int timeoutMs,
+                    int lookMs = 5);
 
 }  // namespace qv

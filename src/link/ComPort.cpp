@@ -99,6 +99,15 @@ void TComPort::WaitForInput(TOverlapped& ov) {
   if (Connected()) device_.startWaitInput(ov);
 }
 
+qv::SerialDevice::InputWait TComPort::WaitInputHere(int timeoutMs) {
+  if (!Connected()) return qv::SerialDevice::InputWait::Closed;
+  return device_.waitInput(timeoutMs);
+}
+
+void TComPort::InterruptInputWait() {
+  device_.interruptInputWait();
+}
+
 void TComPort::PurgeInput() {
   if (Connected()) device_.purgeInput();
 }

@@ -52,6 +52,10 @@ class TComPort : public TObject {
   // there, dropping what the driver holds.
   int QueuedBytes() const;
   void WaitForInput(TOverlapped& ov);
+  // Blocks the reader thread itself until input is waiting (no hop through the port's I/O
+  // thread); InterruptInputWait, a hang-up, Close or the time-out end it early.
+  qv::SerialDevice::InputWait WaitInputHere(int timeoutMs);
+  void InterruptInputWait();
   void PurgeInput();
   // The result of the last operation on ov; with wait, blocks until it has completed (a Close
   // completes it). True when it completed with Done.

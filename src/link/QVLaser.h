@@ -114,7 +114,10 @@ using TNotifyCommandError = std::function<void(TLaser& Sender, TLaserCommand Com
                                                std::uint8_t SubID, const std::string& CmdStr)>;
 
 // The background poller: a fixed list of reads fed into the command queue one at a time,
-// round-robin, 10 ms after the queue runs empty.
+// round-robin, 10 ms after the queue runs empty. The delay is kept by the writer thread, which
+// is the one that finds the queue empty: it parks until the delay is over (or until a command
+// comes) and then feeds the read itself, so a background read costs no thread of its own and no
+// wake-up besides the exchange.
 class TBkgrndPool {
  public:
   explicit TBkgrndPool(TLaser& laser);
@@ -131,13 +134,17 @@ class TBkgrndPool {
   bool WarningCodeRequested() const { return WarningCodeRequested_; }
   bool Enabled() const { return Enabled_; }
   void SetEnabled(bool Value);
-  // Writer thread: arm the 10 ms timer when enabled and the list is not empty / park it.
+  // Writer thread: arm the 10 ms delay when enabled and the list is not empty / disarm it.
   void Kick();
   void StopTimer();
+  // The counter value at which the armed delay ends; 0 while disarmed.
+  std::int64_t Due() const { return Due_.load(); }
+  static constexpr std::uint32_t Interval = 10;  // ms
   // The next item: round-robin, with a requested error-code (then warning-code) read inserted
   // before item 1. Caller holds the write lock.
   TLaserCommandItem Next();
-  // Timer handler (timer thread): queue one read, ahead of a pending WAIT if there is one.
+  // The end of the delay (writer thread): disarm, and queue one read, ahead of a pending WAIT if
+  // there is one.
   void Tick();
 
   // Items as currently listed (for tests and the console's display).
@@ -145,7 +152,7 @@ class TBkgrndPool {
 
  private:
   TLaser& Laser_;
-  std::unique_ptr<TCounter> Timer_;  // one-shot 10 ms delay; OnTimerThd = Tick
+  std::atomic<std::int64_t> Due_{0};  // end of the armed delay (counter value), 0: disarmed
   std::atomic<bool> Enabled_{true};
   std::atomic<bool> ErrorCodeRequested_{false};
   std::atomic<bool> WarningCodeRequested_{false};

@@ -61,11 +61,33 @@ void TOutputMonitor::Park(const std::function<bool()>& workAgain) {
   if (!Terminated() && workAgain()) Activate();
 }
 
+bool TOutputMonitor::WaitForWork() {
+  TBkgrndPool& pool = *Laser.Pool_;
+  const std::int64_t ticksPerMs = qv::counterFrequency() / 1000;
+  for (;;) {
+    if (Terminated()) return false;
+    const std::int64_t due = pool.Due();
+    if (due == 0 || Active()) {
+      WaitUntilActive();
+      return !Terminated();
+    }
+    const std::int64_t left = due - qv::counterNow();
+    if (left <= 0) {
+      // The queue stayed empty for the whole delay: this thread feeds the next read, which
+      // activates it again through the queue's change notification.
+      if (pool.Due() == due) pool.Tick();
+      continue;
+    }
+    const int ms = static_cast<int>((left + ticksPerMs - 1) / ticksPerMs);
+    if (RunEvent.wait(ms)) return !Terminated();
+  }
+}
+
 void TOutputMonitor::Execute() {
   pthread_setname_np(pthread_self(), "qv-writer");
   std::unique_ptr<TOverlapped> ov = CreateOverlapped();
   TLaser& L = Laser;
-  while (KeepRunning()) {
+  while (WaitForWork()) {
     if (!L.Connected()) {
       L.Pool_->Clear();
       L.AbandonQueue();
@@ -185,11 +207,13 @@ void TInputMonitor::Activate() {
 void TInputMonitor::Deactivate() {
   TMonitorThread::Deactivate();
   Laser.InputWakeEvent.set();
+  Laser.InterruptInputWait();
 }
 
 void TInputMonitor::Shutdown() {
   Terminate();
   Laser.InputWakeEvent.set();
+  Laser.InterruptInputWait();
   TMonitorThread::Shutdown();
 }
 
@@ -233,23 +257,30 @@ void TInputMonitor::Execute() {
     if (ov->status() == qv::IoStatus::Pending) (void)ov->waitDone(kLook);
     if (ov->status() == qv::IoStatus::Pending) continue;
     std::uint32_t count = 0;
-    const int queued = L.QueuedBytes();
-    if (queued > 0) {
-      count = static_cast<std::uint32_t>(std::min(queued, 128));
-    } else {
-      ov->event().reset();
-      L.WaitForInput(*ov);
-      if (qv::waitForAny({&ov->event(), &L.InputWakeEvent}, kLook) != 0) continue;
-      if (ov->status() != qv::IoStatus::Done) continue;
-      // Read what is there rather than a full 128 bytes: a full read would complete only after
-      // the line has been quiet for the read interval, which delays every answer by it.
-      const int now = L.QueuedBytes();
-      count = now > 0 ? static_cast<std::uint32_t>(std::min(now, 128)) : 128;
+    int queued = L.QueuedBytes();
+    if (queued <= 0) {
+      // The reader waits on the line itself: bytes wake this thread directly, not the port's
+      // I/O thread first.
+      const qv::SerialDevice::InputWait w = L.WaitInputHere(kLook);
+      if (w == qv::SerialDevice::InputWait::Closed) {
+        // Closed under a port that still reads as connected for a moment: the disconnection
+        // deactivates this thread next; wait for that instead of spinning.
+        (void)L.InputWakeEvent.wait(10);
+        continue;
+      }
+      if (w != qv::SerialDevice::InputWait::Ready) continue;
+      queued = L.QueuedBytes();
     }
+    // Read what is there rather than a full 128 bytes: a full read would complete only after
+    // the line has been quiet for the read interval, which delays every answer by it.
+    count = queued > 0 ? static_cast<std::uint32_t>(std::min(queued, 128)) : 128;
     ov->event().reset();
     L.Read(ReadBuf, count, *ov);
     if (!L.Connected()) continue;
-    if (qv::waitForAny({&ov->event(), &L.InputWakeEvent}, kLook) != 0) continue;
+    // What was queued is read at once, without waiting for the I/O thread.
+    if (ov->status() == qv::IoStatus::Pending &&
+        qv::waitForAny({&ov->event(), &L.InputWakeEvent}, kLook) != 0)
+      continue;
     std::uint32_t got = 0;
     // The parser raises OnReceive for this read, before it dispatches what the read carries.
     if (L.GetOverlappedResult(*ov, got, false) && got > 0) Append(ReadBuf, got);
@@ -336,6 +367,7 @@ bool TBufferMonitor::MatchAnswer(const TCommandSyntax& entry, const TLaser::TPen
       if (s.size() > kMaxCommandText) s.resize(kMaxCommandText);
       captures.push_back(std::move(s));
     }
+    bool released = false;
     if (L.Connected() &&
         (pending || (entry.Command != lcReadCurrent && entry.Command != lcReadOvenHeatingValue)))
       Hand([&] {
@@ -344,22 +376,34 @@ bool TBufferMonitor::MatchAnswer(const TCommandSyntax& entry, const TLaser::TPen
         if (L.Connected() && (!pending || L.CurrentSeq_ == pending->Seq)) {
           L.DispatchAnswer(entry, captures);
         }
+        // The main thread releases the writer as soon as the answer is handled, so the next
+        // command goes out while this thread is still waking up from the hand-over.
+        if (pending) {
+          L.ResetCommandErrors();
+          L.Answered(pending->Seq);
+          released = true;
+        }
       });
-    if (pending) L.Answered(pending->Seq);
-    L.ResetCommandErrors();
+    if (!released) {
+      if (pending) L.Answered(pending->Seq);
+      L.ResetCommandErrors();
+    }
     return true;
   }
   if (pending && !Terminated() && answer == "ERROR") {
+    bool released = false;
     L.CountFailure(entry.Command, entry.SubID);
     if (L.Connected()) {
       const std::string cmdStr = pending->CmdStr;
       Hand([&] {
-        if (L.CurrentSeq_ != pending->Seq) return;  // abandoned by a disconnection
-        if (L.HandleFailure(entry, TFailureKind::ErrorAnswer, true) && L.OnCommandError)
+        if (L.CurrentSeq_ == pending->Seq &&  // not abandoned by a disconnection
+            L.HandleFailure(entry, TFailureKind::ErrorAnswer, true) && L.OnCommandError)
           L.OnCommandError(L, entry.Command, entry.SubID, cmdStr);
+        L.Failed(pending->Seq);  // released from the main thread, as for an answer
+        released = true;
       });
     }
-    L.Failed(pending->Seq);
+    if (!released) L.Failed(pending->Seq);
     return true;
   }
   return false;

@@ -39,6 +39,9 @@ class TOutputMonitor : public TLaserMonitorThread {
 
  private:
   void Park(const std::function<bool()>& workAgain);
+  // Parks until activated; while the poller's delay is armed, only until it ends, and then
+  // feeds the background read itself. False once the end is requested.
+  bool WaitForWork();
 };
 
 class TInputMonitor : public TLaserMonitorThread {

@@ -3,6 +3,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -24,7 +25,9 @@ std::mutex gSyncMutex;  // guards gQueue, gHook and every SyncItem::done
 std::condition_variable gSyncDone;
 std::deque<SyncItem*> gQueue;
 std::function<void()> gHook;
-// Set while gQueue holds items (changed under gSyncMutex), so a waiting main thread wakes for them.
+// Set after an item is queued (outside gSyncMutex, so that the main thread it wakes does not find
+// the lock still held), reset under gSyncMutex when the queue is found empty: a set that comes
+// late costs the main thread one look at an empty queue, never a missed item.
 qv::Event gPending{qv::Event::Reset::Manual};
 
 std::atomic<bool> gMainNamed{false};
@@ -59,9 +62,9 @@ void Synchronize(std::function<void()> fn) {
   {
     std::lock_guard lock(gSyncMutex);
     gQueue.push_back(&item);
-    gPending.set();
     hook = gHook;
   }
+  gPending.set();
   if (hook) hook();
   {
     std::unique_lock lock(gSyncMutex);
@@ -79,9 +82,9 @@ void ForceQueue(std::function<void()> fn) {
   {
     std::lock_guard lock(gSyncMutex);
     gQueue.push_back(item);
-    gPending.set();
     hook = gHook;
   }
+  gPending.set();
   if (hook) hook();
 }
 
@@ -221,6 +224,7 @@ void TCounter::SetInterval(uint32_t v) {
   due_.fetch_add(ticks - ticks_.load());  // a running delay keeps its start point
   ticks_.store(ticks);
   interval_.store(v);
+  wake_.set();  // a running delay looks at its new deadline
 }
 
 void TCounter::SetCheckInterval(uint32_t v) {
@@ -233,24 +237,50 @@ void TCounter::Start() {
   due_.store(qv::counterNow() + ticks_.load());
   stopped_.store(false);
   Activate();
+  wake_.set();
 }
+
+void TCounter::Deactivate() {
+  TMonitorThread::Deactivate();
+  wake_.set();
+}
+
+void TCounter::Shutdown() {
+  Terminate();
+  wake_.set();
+  TMonitorThread::Shutdown();
+}
+
+namespace {
+// Milliseconds until a counter value, rounded up so that a wait never ends before it.
+int msUntil(int64_t due) {
+  const int64_t left = due - qv::counterNow();
+  if (left <= 0) return 0;
+  const int64_t perMs = qv::counterFrequency() / 1000;
+  return static_cast<int>(std::min<int64_t>((left + perMs - 1) / perMs, 0x7FFFFFFF));
+}
+}  // namespace
 
 void TCounter::Execute() {
   while (KeepRunning()) {
-    int64_t now;
-    do {
-      qv::sleepMs(static_cast<int>(checkInterval_.load()));
-      now = qv::counterNow();
-    } while (now < due_.load() && !stopped_.load() && !Terminated() && Active());
-    if (Terminated()) break;
-    if (!Active()) continue;  // stopped before it was due
-    if (!stopped_.load()) {
-      if (OnTimerThd) OnTimerThd(this);
-      if (OnTimer) Synchronize([this] { OnTimer(this); });
+    bool fire = false;
+    int64_t due = 0;
+    while (!Terminated() && Active() && !stopped_.load()) {
+      due = due_.load();
+      const int ms = msUntil(due);
+      if (ms == 0) {
+        fire = true;
+        break;
+      }
+      (void)wake_.wait(ms);
     }
+    if (Terminated()) break;
+    if (!fire) continue;  // stopped before it was due
+    if (OnTimerThd) OnTimerThd(this);
+    if (OnTimer) Synchronize([this] { OnTimer(this); });
     // A Start during the handlers moved Due ahead: keep counting for it.
     std::lock_guard lock(startMutex_);
-    if (!Terminated() && qv::counterNow() >= due_.load()) Deactivate();
+    if (!Terminated() && qv::counterNow() >= due_.load()) TMonitorThread::Deactivate();
   }
 }
 
@@ -260,6 +290,12 @@ TThreadTimer::TThreadTimer() : period_(int64_t(1000) * qv::counterFrequency() / 
 
 TThreadTimer::~TThreadTimer() {
   Shutdown();
+}
+
+void TThreadTimer::Shutdown() {
+  Terminate();
+  wake_.set();
+  TMonitorThread::Shutdown();
 }
 
 void TThreadTimer::SetInterval(uint32_t ms) {
@@ -277,6 +313,7 @@ void TThreadTimer::SetEnabled(bool b) {
   } else {
     Deactivate();
   }
+  wake_.set();
 }
 
 void TThreadTimer::DoTimer() {
@@ -285,11 +322,8 @@ void TThreadTimer::DoTimer() {
 
 void TThreadTimer::Execute() {
   while (!Terminated()) {
-    int64_t now = qv::counterNow();
-    while (now < due_.load() && Enabled() && !Terminated()) {
-      qv::sleepMs(SleepStep.load());
-      now = qv::counterNow();
-    }
+    for (int ms; Enabled() && !Terminated() && (ms = msUntil(due_.load())) > 0;)
+      (void)wake_.wait(ms);
     if (Terminated()) break;
     if (Enabled()) {
       if (OnTimerThread) OnTimerThread(this);

@@ -88,14 +88,19 @@ class TMonitorThread : public TObject {
 
 // One-shot delay: Start, and Interval ms later OnTimerThd runs in the timer thread, then OnTimer
 // on the main thread; then the thread parks until the next Start. Deactivate cancels a delay
-// that has not fired yet.
+// that has not fired yet. The thread sleeps until the deadline in one wait (a Start, a stop or a
+// new interval cut it short), so a delay costs one wake-up, not one per CheckInterval.
 class TCounter : public TMonitorThread {
  public:
   TCounter();
   ~TCounter() override;
+  void Deactivate() override;
+  void Shutdown() override;
 
   uint32_t Interval() const { return interval_.load(); }
   void SetInterval(uint32_t v);
+  // The clock-look step of the published interface; kept and validated, but the wait ends at
+  // the deadline itself.
   uint32_t CheckInterval() const { return checkInterval_.load(); }
   void SetCheckInterval(uint32_t v);  // accepted only when 0 < v <= Interval
   void Start();
@@ -117,14 +122,17 @@ class TCounter : public TMonitorThread {
   std::atomic<int64_t> due_{0};
   std::atomic<int64_t> ticks_{0};
   std::atomic<bool> stopped_{true};
+  qv::Event wake_{qv::Event::Reset::Auto};  // cuts the sleep short: Start, stop, new interval
 };
 
 // Periodic timer: while Enabled, fires every Interval ms, deadlines advanced from the previous
-// deadline (no drift; after a slow handler it fires back to back until it has caught up).
+// deadline (no drift; after a slow handler it fires back to back until it has caught up). It
+// sleeps until each deadline in one wait; disabled, it parks without waking.
 class TThreadTimer : public TMonitorThread {
  public:
   TThreadTimer();
   ~TThreadTimer() override;
+  void Shutdown() override;
 
   bool Enabled() const { return enabled_.load(); }
   void SetEnabled(bool b);
@@ -132,7 +140,8 @@ class TThreadTimer : public TMonitorThread {
   void SetInterval(uint32_t ms);
   int64_t Period() const { return period_.load(); }
   int64_t Due() const { return due_.load(); }
-  std::atomic<uint16_t> SleepStep{5};  // ms between two looks at the clock
+  // The clock-look step of the published interface; kept, but the wait ends at the deadline.
+  std::atomic<uint16_t> SleepStep{5};
 
   TNotifyEvent OnTimer;        // main thread
   TNotifyEvent OnTimerThread;  // timer thread, before OnTimer
@@ -147,4 +156,5 @@ class TThreadTimer : public TMonitorThread {
   std::atomic<uint32_t> interval_{1000};
   std::atomic<int64_t> period_;
   std::atomic<int64_t> due_{0};
+  qv::Event wake_{qv::Event::Reset::Auto};  // cuts the sleep short: enabling, disabling, the end
 };

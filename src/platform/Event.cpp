@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace qv {
 
@@ -10,6 +11,9 @@ struct Event::Waiter {
   std::mutex mutex;  // guards fired
   std::condition_variable cv;
   bool fired = false;
+  // set() calls that still use this waiter after releasing their event's lock; the waiter
+  // outlives them.
+  std::atomic<int> pins{0};
 };
 
 namespace {
@@ -22,16 +26,41 @@ Clock::time_point deadlineFor(int timeoutMs) {
 
 Event::Event(Reset mode, bool initiallySet) : mode_(mode), set_(initiallySet) {}
 
-Event::~Event() = default;
+Event::~Event() {
+  while (notifying_.load(std::memory_order_acquire) != 0) std::this_thread::yield();
+}
 
+// The waiters are told after the lock is released: a woken thread that preempts this one then
+// finds the lock free instead of blocking on it at once.
 void Event::set() {
-  std::lock_guard lock(mutex_);
-  set_ = true;
+  constexpr std::size_t kMaxPinned = 8;
+  Waiter* pinned[kMaxPinned];
+  std::size_t n = 0;
+  {
+    std::lock_guard lock(mutex_);
+    set_ = true;
+    notifying_.fetch_add(1, std::memory_order_relaxed);
+    for (Waiter* w : waiters_) {
+      if (n < kMaxPinned) {
+        w->pins.fetch_add(1, std::memory_order_relaxed);
+        pinned[n++] = w;
+      } else {
+        std::lock_guard wl(w->mutex);
+        w->fired = true;
+        w->cv.notify_one();
+      }
+    }
+  }
   changed_.notify_all();
-  for (Waiter* w : waiters_) {
-    std::lock_guard wl(w->mutex);
-    w->fired = true;
+  notifying_.fetch_sub(1, std::memory_order_release);
+  for (std::size_t i = 0; i < n; ++i) {
+    Waiter* w = pinned[i];
+    {
+      std::lock_guard wl(w->mutex);
+      w->fired = true;
+    }
     w->cv.notify_one();
+    w->pins.fetch_sub(1, std::memory_order_release);
   }
 }
 
@@ -91,6 +120,8 @@ int waitForAny(const std::vector<Event*>& events, int timeoutMs) {
     auto& ws = e->waiters_;
     ws.erase(std::find(ws.begin(), ws.end(), &waiter));
   }
+  // No event can pin the waiter any more; wait for those that still hold it.
+  while (waiter.pins.load(std::memory_order_acquire) != 0) std::this_thread::yield();
   if (found < 0) {
     // A set that raced with the time-out still counts.
     for (size_t i = 0; i < events.size() && found < 0; ++i) {

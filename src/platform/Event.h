@@ -2,6 +2,7 @@
 // wait it releases (auto reset), waits with a time-out, and a wait for the first of several events.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <initializer_list>
 #include <mutex>
@@ -35,6 +36,8 @@ class Event {
   bool takeLocked();
 
   const Reset mode_;
+  // set() calls still notifying after they released mutex_; the destructor waits for them.
+  std::atomic<int> notifying_{0};
   mutable std::mutex mutex_;  // guards set_ and waiters_
   std::condition_variable changed_;
   bool set_;

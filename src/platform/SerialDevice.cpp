@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -159,8 +160,10 @@ OpenError SerialDevice::open(const std::string& path) {
   (void)::tcsetattr(fd, TCSANOW, &tio);
   (void)::tcflush(fd, TCIFLUSH);
   int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wake < 0) {
+  int readerWake = wake >= 0 ? ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC) : -1;
+  if (readerWake < 0) {
     osError_ = errno;
+    if (wake >= 0) ::close(wake);
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);
     return OpenError::Other;
@@ -169,6 +172,7 @@ OpenError SerialDevice::open(const std::string& path) {
     std::lock_guard lock(mutex_);
     fd_ = fd;
     wakeFd_ = wake;
+    readerWakeFd_ = readerWake;
     closing_ = false;
     lost_ = false;
   }
@@ -188,22 +192,85 @@ bool SerialDevice::close() {
     closing_ = true;
   }
   wake();
+  interruptInputWait();
   if (io_.joinable()) io_.join();
-  int fd, wake;
+  int fd, wake, readerWake;
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    // A reader still inside its poll leaves at once (closing_ is set and its wake is signalled);
+    // the descriptor is closed only after it has, so that it never polls a reused number.
+    inputWaitersLeft_.wait(lock, [this] { return inputWaiters_ == 0; });
     finish(read_, IoStatus::Aborted, 0);
     finish(write_, IoStatus::Aborted, 0);
     finish(waitInput_, IoStatus::Aborted, 0);
     fd = fd_;
     wake = wakeFd_;
+    readerWake = readerWakeFd_;
     fd_ = -1;
     wakeFd_ = -1;
+    readerWakeFd_ = -1;
   }
   (void)::ioctl(fd, TIOCNXCL);  // the exclusive flag outlives our descriptor on a shared tty
   ::close(fd);
   ::close(wake);
+  ::close(readerWake);
   return true;
+}
+
+void SerialDevice::interruptInputWait() {
+  uint64_t one = 1;
+  std::lock_guard lock(mutex_);
+  if (readerWakeFd_ >= 0) (void)!::write(readerWakeFd_, &one, sizeof one);
+}
+
+SerialDevice::InputWait SerialDevice::waitInput(int timeoutMs) {
+  int fd, readerWake;
+  {
+    std::lock_guard lock(mutex_);
+    if (fd_ < 0 || closing_) return InputWait::Closed;
+    if (lost_) return InputWait::Lost;
+    fd = fd_;
+    readerWake = readerWakeFd_;
+    ++inputWaiters_;
+  }
+  pollfd pfd[2] = {{readerWake, POLLIN, 0}, {fd, POLLIN, 0}};
+  timespec ts{};
+  if (timeoutMs >= 0) {
+    ts.tv_sec = timeoutMs / 1000;
+    ts.tv_nsec = long(timeoutMs % 1000) * 1'000'000L;
+  }
+  int rc;
+  do {
+    rc = ::ppoll(pfd, 2, timeoutMs >= 0 ? &ts : nullptr, nullptr);
+  } while (rc < 0 && errno == EINTR);
+  InputWait result = InputWait::TimedOut;
+  bool wakeIo = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (rc > 0 && (pfd[0].revents & POLLIN)) {
+      uint64_t v;
+      (void)!::read(readerWake, &v, sizeof v);
+    }
+    const bool hangUp = rc > 0 && (pfd[1].revents & (POLLHUP | POLLERR | POLLNVAL));
+    int queued = 0;
+    if (hangUp && (pfd[1].revents & POLLIN) && ::ioctl(fd, FIONREAD, &queued) != 0) queued = 0;
+    if (closing_) {
+      result = InputWait::Closed;
+    } else if (rc > 0 && (pfd[1].revents & POLLIN) && (!hangUp || queued > 0)) {
+      result = InputWait::Ready;  // bytes first: those that came before a hang-up are read
+    } else if (hangUp) {
+      markLostLocked();
+      wakeIo = lostPending_;  // the I/O thread runs the lost handler
+      result = InputWait::Lost;
+    } else if (rc > 0 && (pfd[0].revents & POLLIN)) {
+      result = InputWait::Interrupted;
+    } else if (lost_) {
+      result = InputWait::Lost;
+    }
+    if (--inputWaiters_ == 0) inputWaitersLeft_.notify_all();
+  }
+  if (wakeIo) wake();
+  return result;
 }
 
 void SerialDevice::wake() {
@@ -472,6 +539,7 @@ void SerialDevice::serviceWrite() {
 }
 
 void SerialDevice::run() {
+  pthread_setname_np(pthread_self(), "qv-serial-io");
   std::unique_lock lock(mutex_);
   while (!closing_) {
     pollfd pfd[2] = {{wakeFd_, POLLIN, 0}, {fd_, 0, 0}};

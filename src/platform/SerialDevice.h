@@ -16,6 +16,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -115,6 +116,16 @@ class SerialDevice {
   void startWaitInput(SerialOperation& op);
   void cancel(SerialOperation& op);
 
+  // Blocks the calling thread on the descriptor itself until input is waiting, so that a reader
+  // learns of its bytes without a trip through the I/O thread. Ends early on a hang-up (the line
+  // is then lost, as for the operations), on interruptInputWait(), on close() and after
+  // timeoutMs (kInfinite: no limit). One caller at a time.
+  enum class InputWait { Ready, Interrupted, TimedOut, Lost, Closed };
+  InputWait waitInput(int timeoutMs);
+  // Ends a waitInput that is blocked now, or the next one if none is (like a set event that the
+  // next wait consumes). Any thread.
+  void interruptInputWait();
+
   bool lost() const { return lost_.load(); }
   // Runs once per open when the line hangs up, on the I/O thread: must not block or close.
   void setLostHandler(std::function<void()> handler);
@@ -150,7 +161,10 @@ class SerialDevice {
   std::function<void()> lostHandler_;
   std::atomic<int> fd_{-1};
   std::atomic<uint64_t> wakeups_{0};
-  int wakeFd_ = -1;  // eventfd that breaks the I/O thread's poll
+  int wakeFd_ = -1;        // eventfd that breaks the I/O thread's poll
+  int readerWakeFd_ = -1;  // eventfd that breaks a waitInput
+  int inputWaiters_ = 0;   // waitInput calls inside their poll; close waits for them to leave
+  std::condition_variable inputWaitersLeft_;
   int osError_ = 0;
   std::thread io_;
 };

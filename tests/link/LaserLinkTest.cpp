@@ -414,6 +414,29 @@ TEST_F(LaserLink, BackgroundReadsFlowAheadOfAWait) {
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "WAIT 500"), 0);
 }
 
+// The writer keeps the poller's delay itself: a user command that comes while it waits goes
+// out next (at most the background read already on the line is ahead of it), and polling goes
+// on after it.
+TEST_F(LaserLink, UserCommandDuringThePollingDelayGoesFirst) {
+  connectIdentified();
+  peer.respond("r99", "3\r\n");
+  peer.respond("r61", "10.00 A\r\n");
+  laser->BeginBackgroundQueries();
+  laser->ReadState();
+  laser->EndBackgroundQueries();
+  laser->ReadState();  // starts the polling
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(line(), "r99");
+  pumpUntil([] { return false; }, 5);  // somewhere in a delay or an exchange
+  laser->ReadCurrent(1);
+  ASSERT_TRUE(pumpUntilSeen("current 1 10.00", 5000));
+  std::vector<std::string> lines;
+  while (auto l = peer.expectLine(0)) lines.push_back(*l);
+  const auto r61 = std::find(lines.begin(), lines.end(), "r61");
+  ASSERT_NE(r61, lines.end());
+  EXPECT_LE(r61 - lines.begin(), 1);
+  EXPECT_EQ(line(), "r99");  // and the polling goes on
+}
+
 TEST_F(LaserLink, DisabledPollingFeedsNothingUntilEnabledAgain) {
   connectIdentified();
   peer.respond("r60", "LASER_ON\r\n");

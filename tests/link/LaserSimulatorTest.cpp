@@ -2,6 +2,7 @@
 // way the console drives them, and background polling of states with error codes.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "engine/Profiles.h"
@@ -159,7 +160,11 @@ TEST_P(PortLostDuringDetection, NextConnectionDetectsAfresh) {
 
   sim.setFaults({});
   sim.comeBack();
-  ASSERT_TRUE(pumpUntil([&] { return sim.online(); }));
+  // Online comes a moment before the link points at the new line: wait for both.
+  ASSERT_TRUE(pumpUntil([&] {
+    std::error_code ec;
+    return sim.online() && std::filesystem::exists(sim.linkPath(), ec);
+  }));
   sim.clearReceived();
   ASSERT_TRUE(laser.Connect());  // as the console's detection timer does
   ASSERT_TRUE(pumpUntil([&] { return driver.done; }, 20000));

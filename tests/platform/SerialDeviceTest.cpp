@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "platform/Clock.h"
-#include "support/Wait.h"
 #include "support/PtyPeer.h"
+#include "support/Wait.h"
 
 namespace qv {
 namespace {
@@ -142,6 +142,63 @@ TEST_F(SerialReadTest, HangUpIsReportedOnceWithoutSpinning) {
   EXPECT_EQ(lostCalls.load(), 1);
   EXPECT_TRUE(dev.close());
   EXPECT_EQ(op.status(), IoStatus::Aborted);
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// The reader's own wait on the line: it ends for bytes, for an interruption (also one that came
+// before the wait, which is not lost), for a close from another thread and for a hang-up, and
+// the I/O thread takes no part in it.
+TEST_F(SerialReadTest, WaitOnTheLineEndsForBytesInterruptionsCloseAndHangUp) {
+  using W = SerialDevice::InputWait;
+  EXPECT_EQ(dev.waitInput(20), W::TimedOut);
+
+  const uint64_t wakeups = dev.ioWakeups();
+  std::thread sender([&] {
+    sleepMs(30);
+    peer.send("LASER_OFF\r\n");
+  });
+  EXPECT_EQ(dev.waitInput(5000), W::Ready);
+  sender.join();
+  EXPECT_EQ(dev.ioWakeups(), wakeups);
+  ASSERT_TRUE(test::waitUntil([&] { return dev.queuedInput() == 11; }));
+  EXPECT_EQ(dev.waitInput(5000), W::Ready);  // bytes still there: at once
+  dev.purgeInput();
+
+  dev.interruptInputWait();  // before the wait: the wait still ends
+  EXPECT_EQ(dev.waitInput(5000), W::Interrupted);
+  EXPECT_EQ(dev.waitInput(20), W::TimedOut);  // and only that one
+  std::thread interrupter([&] {
+    sleepMs(30);
+    dev.interruptInputWait();
+  });
+  EXPECT_EQ(dev.waitInput(5000), W::Interrupted);
+  interrupter.join();
+
+  std::atomic<int> result{-1};
+  std::thread waiter([&] { result = static_cast<int>(dev.waitInput(kInfinite)); });
+  sleepMs(30);
+  EXPECT_TRUE(dev.close());  // returns only once the waiter has left the descriptor
+  waiter.join();
+  EXPECT_EQ(result.load(), static_cast<int>(W::Closed));
+  EXPECT_EQ(dev.waitInput(0), W::Closed);
+
+  std::atomic<int> lostCalls{0};
+  dev.setLostHandler([&] { lostCalls++; });
+  ASSERT_EQ(dev.open(peer.slavePath()), OpenError::None);
+  std::thread hanger([&] {
+    sleepMs(30);
+    peer.hangUp();
+  });
+  EXPECT_EQ(dev.waitInput(5000), W::Lost);
+  hanger.join();
+  EXPECT_TRUE(dev.lost());
+  EXPECT_TRUE(test::waitUntil([&] { return lostCalls.load() == 1; }));
+  EXPECT_EQ(dev.waitInput(5000), W::Lost);  // at once, not parked
 }
 
 }  // namespace

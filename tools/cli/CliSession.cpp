@@ -251,9 +251,10 @@ void Session::streamEvents(bool all) {
   streamAll_ = all;
 }
 
-bool Session::runUntil(const std::function<bool()>& done, int timeoutMs) {
+bool Session::runUntil(const std::function<bool()>& done, int timeoutMs, int lookMs) {
   const bool held = runConsoleLoop(
-                        timer_, [&] { return gInterrupted.load() || done(); }, timeoutMs) &&
+                        timer_, [&] { return gInterrupted.load() || done(); }, timeoutMs,
+                        lookMs) &&
                     !gInterrupted.load();
   // What the last hand-over left for afterwards (a message the console opens once an event has
   // been handled) runs before the command goes on, even when the condition held at once.

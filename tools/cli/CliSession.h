@@ -52,7 +52,7 @@ class Session {
   Output& out() { return out_; }
 
   // Runs the console's loop until done() holds, the time is up (false) or an interrupt.
-  bool runUntil(const std::function<bool()>& done, int timeoutMs);
+  bool runUntil(const std::function<bool()>& done, int timeoutMs, int lookMs = 5);
   void runFor(int ms);
   // Runs until every command queued so far has had its exchange (the queue ran empty) or the
   // laser is gone; false when that took longer than timeoutMs. Background reads join the queue

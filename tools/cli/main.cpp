@@ -45,6 +45,8 @@ int cmdIdentify(const Globals& g) {
   return kOk;
 }
 
+constexpr int kWatchLookMs = 100;
+
 int cmdWatch(const Globals& g, double seconds, int detectIntervalMs, int reconnectWaitMs,
              bool all) {
   Output out(g.json);
@@ -62,7 +64,9 @@ int cmdWatch(const Globals& g, double seconds, int detectIntervalMs, int reconne
   while (!gInterrupted && counterNow() < end) {
     const int left = static_cast<int>(counterMs(counterNow(), end)) + 1;
     const int seen = s.disconnectedCount;
-    s.runUntil([&] { return s.disconnectedCount != seen; }, left);
+    // The count changes only in a main-thread handler: no need to look every few milliseconds
+    // while the laser is polled (an interruption is seen within a tenth of a second).
+    s.runUntil([&] { return s.disconnectedCount != seen; }, left, kWatchLookMs);
     if (s.disconnectedCount == seen) break;
     // A disconnection: give automatic detection its chance to bring the laser back.
     const int connected = s.connectedCount;
