@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A value written by the program. Names the file format cannot hold (a line break, a "=" or
   // "]" in them, blanks around them, empty keys) are outside what the program writes.
   auto plain = [](const std::string& n) {
-    if (n.empty() || n.front() <= ' ' || n.back() <= ' ') return false;
+    if (n.empty() || n.front() <= ' ' || n.back() <= ' ' || n.front() == '#') return false;
     for (unsigned char c : n)
       if (c == '\r' || c == '\n' || c == '=' || c == '[' || c == ']' || c == ';' || c < ' ')
         return false;
