@@ -46,6 +46,11 @@ void readAny(const std::string& bytes) {
   std::remove(path.c_str());
 }
 
+// The absolute time of an offset, wrapping at the end of the range as the reader does.
+int64_t at(int64_t start, int32_t offset) {
+  return static_cast<int64_t>(static_cast<uint64_t>(start) + static_cast<uint32_t>(offset));
+}
+
 void roundTrip(qv::fuzz::Input& in) {
   static const std::string path = scratchFile("write.qlp");
   TParamFileHeader header;
@@ -59,7 +64,7 @@ void roundTrip(qv::fuzz::Input& in) {
     TLaserParams p;
     p.Code = static_cast<int16_t>(qv::getLe16(b));
     std::memcpy(p.Value.data(), b + 2, 8);
-    time += qv::getLe16(b + 10);
+    time = static_cast<int64_t>(static_cast<uint64_t>(time) + qv::getLe16(b + 10));
     p.TimeOffset =
         static_cast<int32_t>(static_cast<uint32_t>(time) - static_cast<uint32_t>(header.StartTime));
     want.push_back(p);
@@ -70,11 +75,8 @@ void roundTrip(qv::fuzz::Input& in) {
   buffer.OnFinished = [&](TObject*) { finished = true; };
   std::string why;
   if (!buffer.Start(path, header, &why)) qv::fuzz::fail("the recording did not start", why);
-  int64_t t = header.StartTime;
-  for (const TLaserParams& p : want) {
-    t = header.StartTime + static_cast<uint32_t>(p.TimeOffset);
-    buffer.AddSample(p.Code, p.Value, t);
-  }
+  for (const TLaserParams& p : want)
+    buffer.AddSample(p.Code, p.Value, at(header.StartTime, p.TimeOffset));
   buffer.Stop();
   const int64_t end = qv::counterNow() + 10 * qv::counterFrequency();
   while (!finished && qv::counterNow() < end) CheckSynchronize(10);
@@ -90,8 +92,8 @@ void roundTrip(qv::fuzz::Input& in) {
     const TLaserParams& g = got.samples[i].params;
     if (g.Code != want[i].Code || g.Value != want[i].Value || g.TimeOffset != want[i].TimeOffset)
       qv::fuzz::fail("a sample changed");
-    const int64_t at = header.StartTime + static_cast<uint32_t>(want[i].TimeOffset);
-    if (got.samples[i].time != at) qv::fuzz::fail("a sample's time changed");
+    if (got.samples[i].time != at(header.StartTime, want[i].TimeOffset))
+      qv::fuzz::fail("a sample's time changed");
   }
 }
 
