@@ -12,7 +12,10 @@ namespace qv {
 namespace {
 
 // A backtracking runaway on a strange reply must end as "no match", not as a hung parser.
-constexpr uint32_t kMatchLimit = 1'000'000;
+// Steps of one match. Each step of a pattern with many groups copies a frame that holds all of
+// them, so a million steps on a hostile pattern (an extension file's) kept the parser thread
+// busy for most of a second per line; the longest real answers need a few thousand.
+constexpr uint32_t kMatchLimit = 100'000;
 constexpr uint32_t kDepthLimit = 10'000;
 constexpr std::size_t kCacheLimit = 512;
 

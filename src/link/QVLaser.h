@@ -392,6 +392,7 @@ class TLaser : public TComPort {
   friend class TBufferMonitor;
   friend class TInnerTimer;
   friend class TBkgrndPool;
+  friend class TReceivePathProbe;  // plays reader and writer around the parser (fuzz/)
 
   template <typename T, std::size_t N>
   static T at(const T (&a)[N], int i, int first, T unknown) {

@@ -57,6 +57,7 @@ class TInputMonitor : public TLaserMonitorThread {
   void Execute() override;
 
  private:
+  friend class TReceivePathProbe;  // feeds reads without a port (fuzz/)
   void Append(const char* bytes, std::uint32_t count);
 
   char ReadBuf[128];

@@ -130,7 +130,10 @@ void IniStore::loadFromText(const std::string& content) {
     std::size_t end = text.find('\n', at);
     std::string raw = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
     at = end == std::string::npos ? text.size() : end + 1;
-    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    // Every carriage return before the line feed belongs to the line end: a file passed twice
+    // through a CR LF conversion has "\r\r\n", and a kept "\r" would turn into a line end
+    // of its own (and leave the value) once the file is saved with bare line feeds.
+    while (!raw.empty() && raw.back() == '\r') raw.pop_back();
 
     std::string trimmed = trimBlanks(raw);
     if (trimmed.size() >= 2 && trimmed.front() == '[') {

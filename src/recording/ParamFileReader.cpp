@@ -74,7 +74,10 @@ bool ParamFileReader::nextChunk(std::vector<RecordedSample>& out) {
   for (size_t at = 0; at + kSampleSize <= plain.size(); at += kSampleSize) {
     RecordedSample s;
     s.params = decodeSample(plain.data() + at);
-    s.time = start + static_cast<int64_t>(static_cast<uint32_t>(s.params.TimeOffset));
+    // Added without sign: a damaged header's start time near the end of the range wraps
+    // instead of overflowing.
+    s.time = static_cast<int64_t>(static_cast<uint64_t>(start) +
+                                  static_cast<uint32_t>(s.params.TimeOffset));
     out.push_back(s);
   }
   ++chunks_;

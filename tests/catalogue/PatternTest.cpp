@@ -137,6 +137,21 @@ TEST(Pattern, RunawayBacktrackingEndsAsNoMatch) {
       Pattern::match(R"(\A(a|aa)+\Z)", std::string(5000, 'a') + "b", PatternSyntax::Plain));
 }
 
+// The step limit stops runaway patterns, not long answers: a code list of 500 codes and a reply
+// line of 4000 characters still match.
+TEST(Pattern, LongAnswersStayWithinTheStepLimit) {
+  std::string list;
+  for (int i = 0; i < 500; ++i) list += " " + std::to_string(1000 + i) + " \r\n";
+  auto codes = Pattern::match(R"(^(([ \t]*?\d+?[ \t]*?(\r\n|\n|\r))*?)[ \t]*?(\r\n|\n|\r))",
+                              list + "\r\n", PatternSyntax::Plain);
+  ASSERT_TRUE(codes);
+  EXPECT_EQ(codes->group(1), list);
+  const std::string text(4000, 'X');
+  auto shown = Pattern::match(R"(\A[ \t]*?(.+?)[ \t]*?\Z)", text);
+  ASSERT_TRUE(shown);
+  EXPECT_TRUE(shown->group(1) == text);
+}
+
 TEST(Pattern, CompiledPatternsAreSharedAcrossThreads) {
   auto first = Pattern::compile(R"(\AIMON[ \t]*?(\d)[ \t]*?=[ \t]*?(\d{1,3}.\d\d)\Z)");
   ASSERT_TRUE(first);

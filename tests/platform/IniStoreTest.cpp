@@ -137,6 +137,22 @@ TEST(IniStore, WrittenValuesStayOnOneLine) {
   EXPECT_EQ(again.readString("PresetCurrents", "2", "x"), "");
 }
 
+// Doubled carriage returns (a file converted to CR LF twice) end the line like one; the values
+// read the same before and after a save with the file's own line ends.
+TEST(IniStore, DoubledCarriageReturnsEndTheLine) {
+  for (const char* text :
+       {"[Laser]\nPort=3\r\r\nName=a\r\n", "[Laser]\r\nPort=3\r\r\nName=a\r\n"}) {
+    IniStore ini;
+    ini.loadFromText(text);
+    EXPECT_EQ(ini.readInteger("Laser", "Port", 0), 3) << text;
+    IniStore again;
+    again.loadFromText(ini.text());
+    EXPECT_EQ(again.keys("Laser"), (std::vector<std::string>{"Port", "Name"})) << text;
+    EXPECT_EQ(again.readString("Laser", "Port", ""), "3") << text;
+    EXPECT_EQ(again.text(), ini.text()) << text;
+  }
+}
+
 TEST(IniStore, DeleteAndErase) {
   IniStore ini;
   ini.loadFromText("[A]\nk=1\nK=2\nj=3\n[B]\nk=4\n[a]\nk=5\n");

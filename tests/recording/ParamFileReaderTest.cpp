@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "RecordingFiles.h"
-#include "support/TempDir.h"
 #include "recording/ParamCodec.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ TEST_F(ParamFileReaderTest, DamageStopsAtTheChunkItHits) {
   struct Damage {
     const char* what;
     size_t at;
-    uint8_t value;  // the byte at `at` becomes this one (it must differ)
+    uint8_t value;   // the byte at `at` becomes this one (it must differ)
     size_t samples;  // read before the stop
   };
   const Damage cases[] = {
@@ -123,6 +123,18 @@ TEST_F(ParamFileReaderTest, DamageStopsAtTheChunkItHits) {
       EXPECT_EQ(c.stoppedAt, d.samples ? firstEnd : 44u);
     }
   }
+}
+
+// A damaged header may give a start time at the end of the range: the times wrap, the samples
+// are all there.
+TEST_F(ParamFileReaderTest, StartTimeAtTheEndOfTheRangeWraps) {
+  header_.StartTime = INT64_MAX;
+  qvtest::writeBytes(path_, qvtest::buildRecording(header_, samples_, {147, 5}));
+  const auto c = qv::readParamFile(path_);
+  EXPECT_EQ(c.error, "");
+  ASSERT_EQ(c.samples.size(), samples_.size());
+  EXPECT_EQ(c.samples[0].time, INT64_MAX);
+  EXPECT_EQ(c.samples[1].time, INT64_MIN + 0xF);
 }
 
 TEST_F(ParamFileReaderTest, MissingFileIsReported) {
