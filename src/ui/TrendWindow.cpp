@@ -70,7 +70,7 @@ TrendWindow::TrendWindow(TQVLaserControl& console, QWidget* parent)
   connect(csv, &QPushButton::clicked, this, [this] { saveCsvClick(); });
 
   redraw_ = new QTimer(this);
-  redraw_->setInterval(500);
+  redraw_->setInterval(1000);
   connect(redraw_, &QTimer::timeout, this, [this] { plot_->refresh(); });
 
   console_.OnTrendSample = [this](const qv::TrendSample& s) { store_.add(s); };

@@ -1,8 +1,8 @@
 // The live trend window: a tool window of the main window that plots every number the
 // console's polling reads (TQVLaserControl::OnTrendSample) over a rolling span of 1 min to 24 h,
 // with pause, zoom, the value cursor, and saving as PNG and CSV. It keeps collecting while it is
-// hidden, so reopening shows the curves so far; it redraws only while shown, at most twice a
-// second.
+// hidden, so reopening shows the curves so far; it redraws only while shown, once a second at
+// most (a curve over minutes needs no more, and the console's own time stays its own).
 #pragma once
 
 #include <QWidget>
