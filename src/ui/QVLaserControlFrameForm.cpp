@@ -12,6 +12,8 @@
 
 #include "console/ConsoleTexts.h"
 #include "ui/QVLaserControlFrame.h"
+
+#include <algorithm>
 #include "widgets/AutoScaleControl.h"
 #include "widgets/ConsoleFont.h"
 #include "widgets/ConsoleImages.h"
@@ -444,7 +446,18 @@ void TQVLaserControlFrame::buildSystemPanel(QWidget* panel) {
   QPushButton* open =
       makeButton("OpenRecording", panel, {349, 10, 66, 28}, QStringLiteral("Open Rec."), -1);
   open->setToolTip(QStringLiteral("Show a recording (.qlp) file"));
-  for (QPushButton* b : panel->findChildren<QPushButton*>()) fitCaption(b);
+  // One caption size for the row: the largest at which every caption fits its button.
+  const QList<QPushButton*> row = panel->findChildren<QPushButton*>();
+  int points = 99;
+  for (QPushButton* b : row) {
+    fitCaption(b);
+    points = std::min(points, b->font().pointSize());
+  }
+  for (QPushButton* b : row) {
+    QFont f = b->font();
+    f.setPointSize(points);
+    b->setFont(f);
+  }
   record->setToolTip(QStringLiteral(
       "Start/stop collecting Laser's parameters. When this is activated, auto detecting "
       "laser's connection will be deactivated."));

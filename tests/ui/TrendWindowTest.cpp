@@ -9,6 +9,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTabBar>
 #include <QTest>
 #include <QTextEdit>
 #include <QValueAxis>
@@ -187,6 +188,8 @@ TEST_F(TrendWindowTest, PlotsThePollingOfASimulatedLaserAndSavesIt) {
   trends->SetPaused(false);
   trends->SetSpan(60'000);
   EXPECT_EQ(store.windowMs(), 60'000);
+  window->Frame().TabSet1()->setCurrentIndex(3);  // System, with its Trends and Open Rec.
+  picture(window->Frame(), "system-tab");
   // The window keeps its curves while the laser is away.
   QTest::keyClick(window->windowHandle(), Qt::Key_L, Qt::ControlModifier);
   ASSERT_TRUE(until([&] { return !window->Console().Laser().Connected(); }));
@@ -199,6 +202,10 @@ TEST_F(TrendWindowTest, TheTrendsKeyIsAConfigurableSlot) {
   ASSERT_NE(field, nullptr);
   EXPECT_EQ(window->Console().Options().HotKeys[hkShowTrends], qv::ctrlKey('T'));
   EXPECT_EQ(window->Action(qv::ActionId::ShowTrends)->shortcut(), QKeySequence("Ctrl+T"));
+  if (auto* page = window->OptionDialog().findChild<QWidget*>("HotKeysTab")) {
+    page->adjustSize();
+    picture(*page, "options-hot-keys");
+  }
   // The System tab's button opens the same window.
   window->Frame().findChild<QPushButton*>("ShowTrends")->click();
   ASSERT_NE(window->Trends(), nullptr);
