@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libpcre2-dev zlib1g-dev libssl-dev
   libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev
-  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core xvfb xauth xdotool
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins fonts-dejavu-core xvfb xauth xdotool
   python3 python3-serial openssl
   dpkg-dev lintian man-db bash-completion
 )

@@ -939,6 +939,10 @@ void TQVLaserControl::startRecording() {
 
 void TQVLaserControl::LaserLaserParam(TLaserCommand command, uint8_t subId) {
   if (RecordingState_ == 2) recordParameter(command, subId);
+  if (OnTrendSample) {
+    for (const qv::TrendSample& s : qv::trendSamples(*Laser_, command, subId, qv::unixTimeMs()))
+      OnTrendSample(s);
+  }
   if (OnLaserParam) OnLaserParam(*Laser_, command, subId);
 }
 

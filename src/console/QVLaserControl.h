@@ -17,6 +17,7 @@
 #include "console/PanelLayout.h"
 #include "console/PulseRate.h"
 #include "console/TerminalLog.h"
+#include "console/TrendStore.h"
 #include "link/QVLaser.h"
 #include "settings/Options.h"
 
@@ -217,6 +218,10 @@ class TQVLaserControl {
   TNotifyFloat OnLaserNominalRegulatorLevel;
   TNotifyOnOff OnLaserRegualtorState;
   TNotifyLaserParam OnLaserParam;  // unassigned at every disconnection
+  // Each number a parsed answer gives the live trends (trendSamples), stamped with the moment it
+  // arrived. Unlike OnLaserParam it stays assigned across disconnections: a trend window keeps
+  // its curves while the laser comes and goes.
+  std::function<void(const qv::TrendSample&)> OnTrendSample;
   TNotifyCommandError OnLaserCommandError;
   TNotifyCommandError OnLaserCommandTimeout;
   TConsoleEvent BeforeChangeOption;

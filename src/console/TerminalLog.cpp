@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <ctime>
 #include <string_view>
 
 #include "console/ConsoleTexts.h"
+#include "recording/QVLaserParam_Bin.h"
 
 namespace qv {
 
@@ -25,7 +28,56 @@ std::string breaksAsNewlines(const std::string& text) {
   return out;
 }
 
+// A line that holds nothing but blanks, or a timestamp and blanks (the start an answer's line
+// break made for a next line that did not come).
+bool blankLine(const std::string& line) {
+  std::string_view rest = line;
+  constexpr std::string_view kForm = "00:00:00.000 ";
+  if (rest.size() >= kForm.size()) {
+    bool stamp = true;
+    for (size_t i = 0; i < kForm.size() && stamp; ++i) {
+      stamp = kForm[i] == '0' ? std::isdigit(static_cast<unsigned char>(rest[i])) != 0
+                              : rest[i] == kForm[i];
+    }
+    if (stamp) rest.remove_prefix(kForm.size());
+  }
+  return trimBlanks(std::string(rest)).empty();
+}
+
 }  // namespace
+
+std::string terminalTimestamp(int64_t unixMs) {
+  int64_t seconds = unixMs / 1000;
+  int64_t ms = unixMs % 1000;
+  if (ms < 0) {
+    ms += 1000;
+    --seconds;
+  }
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d ", tm.tm_hour, tm.tm_min, tm.tm_sec, int(ms));
+  return buf;
+}
+
+std::string hexBytes(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 3);
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    out += kDigits[b >> 4];
+    out += kDigits[b & 15];
+    out += ' ';
+  }
+  return out;
+}
+
+std::string TerminalLog::stamp() const {
+  if (!timestamps_) return {};
+  return terminalTimestamp(Now ? Now() : unixTimeMs());
+}
 
 void TerminalLog::Sent(const std::string& text) {
   if (text.empty() || !ShowsInTerminal(text)) return;
@@ -35,7 +87,7 @@ void TerminalLog::Sent(const std::string& text) {
   std::string prefix;
   if (length_ > 0) {
     Line& last = lines_.back();
-    if (trimBlanks(last.text).empty()) {
+    if (blankLine(last.text)) {
       // A blank last line (the tab after an answer's line break) is taken over by the command.
       edit.position = length_ - last.text.size();
       edit.removed = last.text.size();
@@ -46,27 +98,45 @@ void TerminalLog::Sent(const std::string& text) {
       prefix = "\n";
     }
   }
-  edit.text = prefix + breaksAsNewlines(text) + "\t";
+  // Every line of a command (one normally) carries its own time when timestamps are on.
+  std::string body = breaksAsNewlines(text);
+  if (timestamps_) {
+    const std::string t = stamp();
+    for (size_t at = body.find('\n'); at != std::string::npos; at = body.find('\n', at + 1)) {
+      body.insert(at + 1, t);
+      at += t.size();
+    }
+    body = t + body;
+  }
+  edit.text = prefix + body + "\t";
   append(edit.text, edit.colour);
   publish(edit);
 }
 
 void TerminalLog::Received(const std::string& chunk) {
   if (chunk.empty()) return;
-  std::string text = length_ == 0 ? "\t" : "";
+  const std::string t = stamp();
+  std::string text = length_ == 0 ? t + "\t" : "";
   const size_t prefix = text.size();
   size_t i = 0;
   // The line feed of a carriage return that ended the last chunk: that break is made already.
-  if (afterCarriageReturn_ && chunk[0] == '\n') i = 1;
+  if (afterCarriageReturn_ && chunk[0] == '\n') {
+    if (hexView_) text += hexBytes("\n");
+    i = 1;
+  }
   afterCarriageReturn_ = false;
   for (; i < chunk.size(); ++i) {
     const char c = chunk[i];
     if (c == '\r' && i + 1 < chunk.size() && chunk[i + 1] == '\n') {
-      text += "\n\t";  // the next line of the answer starts at the tab stop
+      if (hexView_) text += hexBytes("\r\n");
+      text += "\n" + t + "\t";  // the next line of the answer starts at the tab stop
       ++i;
     } else if (c == '\r' || c == '\n') {
-      text += '\n';
+      if (hexView_) text += hexBytes(std::string_view(&c, 1));
+      text += '\n' + t;
       afterCarriageReturn_ = c == '\r' && i + 1 == chunk.size();
+    } else if (hexView_) {
+      text += hexBytes(std::string_view(&c, 1));
     } else {
       text += c;
     }

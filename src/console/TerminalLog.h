@@ -3,14 +3,22 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qv {
 
 enum class LogColour { Sent, Received };  // red (255,0,0) and blue (0,0,255)
+
+// "14:41:37.123 ": the local time of a logged line, with milliseconds and a blank after it.
+std::string terminalTimestamp(int64_t unixMs);
+// Received bytes as two hex digits each, a blank after each ("4F 4B 0D 0A "), so control
+// characters and bytes above 127 can be seen.
+std::string hexBytes(std::string_view bytes);
 
 // One coloured run of the log's text.
 struct LogRun {
@@ -53,6 +61,16 @@ class TerminalLog {
   void Received(const std::string& chunk);
   void Clear();
 
+  // Each line the log begins from now on starts with its local time (terminalTimestamp).
+  void SetTimestamps(bool on) { timestamps_ = on; }
+  bool Timestamps() const { return timestamps_; }
+  // Received bytes are logged from now on as hex (hexBytes); a carriage return and line feed
+  // still end the line after their own digits.
+  void SetHexView(bool on) { hexView_ = on; }
+  bool HexView() const { return hexView_; }
+  // The clock of the timestamps, Unix ms (the system clock unless a test sets another).
+  std::function<int64_t()> Now;
+
   // The whole log with its line breaks as "\r\n", and its coloured runs the same way. Both are
   // put together on each call: for tests and for a view that starts late, not for every edit.
   std::string Text() const;
@@ -84,6 +102,9 @@ class TerminalLog {
   // The last received character was a carriage return that ended a line: a line feed right
   // after it belongs to the same break.
   bool afterCarriageReturn_ = false;
+  bool timestamps_ = false;
+  bool hexView_ = false;
+  std::string stamp() const;  // the timestamp of a line begun now, or "" while they are off
 };
 
 // Command lines sent before, oldest first; an entry is added once (compared without case).

@@ -33,9 +33,10 @@ enum THotKeySlot : int {
   hkSetCW,
   hkLaserOn,
   hkLaserOff,
-  hkSetCurrentZero
+  hkSetCurrentZero,
+  hkShowTrends  // the live trend window; a slot of this console's own, after the seven
 };
-constexpr int kHotKeyCount = 7;
+constexpr int kHotKeyCount = 8;
 
 struct TOptions {
   std::uint16_t Port = 1;      // COM port of the laser, 1..256

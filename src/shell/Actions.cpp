@@ -35,6 +35,9 @@ std::vector<ActionInfo> makeTable() {
     t.push_back({static_cast<ActionId>(static_cast<int>(ActionId::SetCurrent1) + i - 1),
                  kCurrentNames[i - 1], ctrlKey(static_cast<char>('0' + i)), 0, true, i});
   t.push_back({ActionId::About, "About", kF1, 0, false, 0});
+  // Ctrl+T: no built-in or configurable short-cut uses T. Not guarded: the window can be open
+  // before a laser is, and keeps its curves while none is connected.
+  t.push_back({ActionId::ShowTrends, "ShowTrends", ctrlKey('T'), 8, false, 0});
   return t;
 }
 
@@ -56,6 +59,7 @@ const std::array<HotKeySlot, kHotKeyCount>& hotKeySlots() {
       {"LaserOn", ActionId::SetLaserOn, ctrlKey('N')},
       {"LaserOff", ActionId::SetLaserOff, ctrlKey('S')},
       {"SetCurrentZero", ActionId::SetCurrentZero, ctrlKey('0')},
+      {"ShowTrends", ActionId::ShowTrends, ctrlKey('T')},
   }};
   return slots;
 }
@@ -154,6 +158,9 @@ void ShellActions::execute(ActionId id, ActionHost& host) {
     case ActionId::SetHVOn: press(B::HVOn1, std::nullopt); break;
     case ActionId::SetLaserOn: host.laserOnClick(true); break;
     case ActionId::SetLaserOff: host.laserOnClick(false); break;
+    case ActionId::ShowTrends:
+      host.showTrends();
+      break;
     default:
       if (id == ActionId::SetCurrentZero ||
           (id >= ActionId::SetCurrent1 && id <= ActionId::SetCurrent9))

@@ -16,17 +16,38 @@ namespace qv {
 constexpr TShortCut ctrlKey(char key) { return ShortCut(static_cast<std::uint8_t>(key), scCtrl); }
 
 enum class ActionId {
-  ConnectLaser, MinimizeToTray, ShowTrayIcon, ShowAdvanced, ShowLog, SetOptions, FileExit1,
-  SetInternal, SetExternal, SetCW, SetHVOn, SetLaserOn, SetLaserOff, SetCurrentZero,
-  SetCurrent1, SetCurrent2, SetCurrent3, SetCurrent4, SetCurrent5, SetCurrent6, SetCurrent7,
-  SetCurrent8, SetCurrent9, About
+  ConnectLaser,
+  MinimizeToTray,
+  ShowTrayIcon,
+  ShowAdvanced,
+  ShowLog,
+  SetOptions,
+  FileExit1,
+  SetInternal,
+  SetExternal,
+  SetCW,
+  SetHVOn,
+  SetLaserOn,
+  SetLaserOff,
+  SetCurrentZero,
+  SetCurrent1,
+  SetCurrent2,
+  SetCurrent3,
+  SetCurrent4,
+  SetCurrent5,
+  SetCurrent6,
+  SetCurrent7,
+  SetCurrent8,
+  SetCurrent9,
+  About,
+  ShowTrends  // opens the live trend window
 };
 
 struct ActionInfo {
   ActionId id;
   const char* name;
   TShortCut builtInShortCut;
-  int hotKeySlot;  // 1..7 into the options' hot keys, 0 = not configurable
+  int hotKeySlot;  // 1..8 into the options' hot keys, 0 = not configurable
   bool guarded;    // enabled only while a laser is connected and not detecting
   int tag;         // the current actions: 0 for SetCurrentZero, 1..9 for SetCurrent1..9
 };
@@ -35,7 +56,8 @@ struct ActionInfo {
 const std::vector<ActionInfo>& actionTable();
 const ActionInfo& actionInfo(ActionId id);
 
-// The seven configurable slots: settings key in section "HotKeys" and built-in short-cut.
+// The configurable slots (the seven of old, then the trend window's): settings key in section
+// "HotKeys" and built-in short-cut.
 struct HotKeySlot {
   const char* settingsKey;
   ActionId action;
@@ -60,6 +82,7 @@ class ActionHost {
   virtual bool selectTab(const std::string& caption) = 0;  // false when there is no such tab
   virtual void closeMainWindow() = 0;
   virtual const TOptions& options() = 0;             // the console's live record
+  virtual void showTrends() {}                       // the live trend window, raised
 };
 
 // A preset current as typed: blanks trimmed, "." as the only decimal separator. Nothing for an
@@ -71,7 +94,7 @@ class ShellActions {
  public:
   ShellActions();
 
-  // Copies the options' hot keys: slots 2..7, then slot 1. A 0 removes the short-cut.
+  // Copies the options' hot keys: slots 2..8, then slot 1. A 0 removes the short-cut.
   void ApplyHotKeys(const std::array<TShortCut, kHotKeyCount>& hotKeys);
   // The enabling rule of every guarded action.
   void UpdateLaserAction(bool connected, bool detecting);

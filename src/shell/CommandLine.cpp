@@ -88,6 +88,15 @@ CommandLineOverrides extractCommandLineOverrides(std::vector<std::string>& args)
   return parseCommandLine(ours);
 }
 
+std::vector<std::string> recordingFileArguments(const std::vector<std::string>& args) {
+  std::vector<std::string> rest = args;
+  extractCommandLineOverrides(rest);
+  std::vector<std::string> files;
+  for (const std::string& arg : rest)
+    if (!arg.empty() && arg[0] != '-') files.push_back(arg);
+  return files;
+}
+
 CommandLineOverrides parseCommandLine(int argc, const char* const* argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");

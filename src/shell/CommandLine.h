@@ -27,6 +27,10 @@ std::optional<int> parseSignedDecimal(const std::string& text);
 // "LEFT" or "TOP" with ":", usable or not, and "MemLeaks") from args and parses them.
 CommandLineOverrides extractCommandLineOverrides(std::vector<std::string>& args);
 
+// The recordings the window is asked to show: every argument that is not one of the console's
+// forms above and does not begin with "-", in order ("/data/run.qlp" is a file, "/port:7" is not).
+std::vector<std::string> recordingFileArguments(const std::vector<std::string>& args);
+
 // Leak report at shutdown: switched on by "MemLeaks". Where the build has a leak checker
 // (AddressSanitizer), reportLeaksIfEnabled runs it and prints what it finds on stderr;
 // otherwise the switch is accepted and has no effect.

@@ -40,6 +40,9 @@ class TQVLaserControlMain::ConsoleActions : public qv::ActionHost {
     if (main_.CloseWindow) main_.CloseWindow();
   }
   const TOptions& options() override { return console_.Options(); }
+  void showTrends() override {
+    if (main_.ShowTrends) main_.ShowTrends();
+  }
 
  private:
   TQVLaserControl& console_;

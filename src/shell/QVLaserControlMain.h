@@ -74,6 +74,8 @@ class TQVLaserControlMain {
   // For the window: move it, close it (Alt+X), and report its bounds (docking).
   std::function<void(int left, int top)> MoveWindow;
   std::function<void()> CloseWindow;
+  // The live trend window (its action, Ctrl+T by default): open it, or raise it when open.
+  std::function<void()> ShowTrends;
   std::function<qv::WindowRect()> WindowBounds;
   // The Ctrl key's state at this moment, which selecting the "Advanced" tab consults as a click
   // on it does (Ctrl+D therefore asks for the service password). Unset = not held.

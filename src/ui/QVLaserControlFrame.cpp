@@ -1,11 +1,14 @@
 #include "ui/QVLaserControlFrame.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -132,6 +135,10 @@ void TQVLaserControlFrame::connectControls() {
   connect(button("Reset"), &QAbstractButton::clicked, this, [&c] { c.ResetClick(); });
   connect(button("SaveSettings"), &QAbstractButton::clicked, this, [&c] { c.SaveSettingsClick(); });
   connect(button("RecordParam"), &QAbstractButton::clicked, this, [&c] { c.RecordParamClick(); });
+  connect(button("ShowTrends"), &QAbstractButton::clicked, this,
+          [this] { emit TrendsRequested(); });
+  connect(button("OpenRecording"), &QAbstractButton::clicked, this,
+          [this] { emit OpenRecordingRequested(); });
 
   connect(laserOn_, &QPushButton::clicked, this, [this] { LaserOnClick(laserOn_); });
   connect(laserOff_, &QPushButton::clicked, this,
@@ -159,6 +166,23 @@ void TQVLaserControlFrame::connectControls() {
   connect(button("ClearRcvBuffer"), &QAbstractButton::clicked, this,
           [&c] { c.ClearRcvBufferClick(); });
   connect(closeAdvancedPanel_, &QToolButton::clicked, this, [this] { CloseAdvancedPanelClick(); });
+  // The log's switches live in its context menu, so the terminal keeps its designed layout.
+  logTimestamps_ = new QAction(tr("Time on each line"), this);
+  logTimestamps_->setObjectName(QStringLiteral("LogTimestamps"));
+  logTimestamps_->setCheckable(true);
+  connect(logTimestamps_, &QAction::toggled, this,
+          [this](bool on) { console_->TerminalLog().SetTimestamps(on); });
+  logHexView_ = new QAction(tr("Received bytes in hex"), this);
+  logHexView_->setObjectName(QStringLiteral("LogHexView"));
+  logHexView_->setCheckable(true);
+  connect(logHexView_, &QAction::toggled, this,
+          [this](bool on) { console_->TerminalLog().SetHexView(on); });
+  saveLog_ = new QAction(tr("Save log as text..."), this);
+  saveLog_->setObjectName(QStringLiteral("SaveLog"));
+  connect(saveLog_, &QAction::triggered, this, [this] { saveLogClick(); });
+  receiveBuffer_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(receiveBuffer_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { logMenu(at); });
 
   // The information panel's gesture and the read-outs' clicks: every control on both panels.
   laserInfoPanel_->installEventFilter(this);
@@ -450,4 +474,30 @@ void TQVLaserControlFrame::Pause(int ms) {
 
 bool TQVLaserControlFrame::Animating() const {
   return animationTimer_.isActive() || glideTimer_.isActive();
+}
+
+void TQVLaserControlFrame::logMenu(const QPoint& at) {
+  QMenu* menu = receiveBuffer_->createStandardContextMenu(at);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->addSeparator();
+  menu->addAction(logTimestamps_);
+  menu->addAction(logHexView_);
+  menu->addAction(saveLog_);
+  menu->popup(receiveBuffer_->viewport()->mapToGlobal(at));
+}
+
+bool TQVLaserControlFrame::SaveTerminalLog(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  // The log holds the laser's single-byte texts; the file is UTF-8 with the log's "\r\n".
+  const QByteArray text = qv::fromProtocolText(console_->TerminalLog().Text()).toUtf8();
+  return file.write(text) == text.size() && file.flush();
+}
+
+void TQVLaserControlFrame::saveLogClick() {
+  const QString path = QFileDialog::getSaveFileName(this, tr("Save the terminal log"),
+                                                    QStringLiteral("terminal.txt"),
+                                                    tr("Text (*.txt);;Any file (*)"));
+  if (!path.isEmpty() && !SaveTerminalLog(path))
+    QMessageBox::critical(this, tr("Error"), tr("Cannot write %1").arg(path));
 }

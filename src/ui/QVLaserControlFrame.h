@@ -25,6 +25,7 @@
 #include "console/QVLaserControl.h"
 
 class QAbstractButton;
+class QAction;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -92,6 +93,17 @@ class TQVLaserControlFrame : public QWidget, public TQVLaserControlView {
 
   // True while the cover, the terminal or the information panel is still moving.
   bool Animating() const;
+
+  // The terminal log's own switches (its context menu): a time on each line, received bytes in
+  // hex; and the log saved as UTF-8 text. Save returns false when the file cannot be written.
+  QAction* LogTimestampsAction() const { return logTimestamps_; }
+  QAction* LogHexViewAction() const { return logHexView_; }
+  bool SaveTerminalLog(const QString& path);
+
+ signals:
+  // The System tab's "Trends" and "Open Rec." buttons: the main window opens the windows.
+  void TrendsRequested();
+  void OpenRecordingRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -218,6 +230,11 @@ class TQVLaserControlFrame : public QWidget, public TQVLaserControlView {
   TScalableEdit* cmdBox_ = nullptr;
   QListWidget* cmdHistory_ = nullptr;
   TScalableRichEdit* receiveBuffer_ = nullptr;
+  QAction* logTimestamps_ = nullptr;  // owned by this frame
+  QAction* logHexView_ = nullptr;
+  QAction* saveLog_ = nullptr;
+  void logMenu(const QPoint& at);
+  void saveLogClick();
   QToolButton* closeAdvancedPanel_ = nullptr;
   // Laser On / Off and the status display.
   QPushButton* laserOn_ = nullptr;

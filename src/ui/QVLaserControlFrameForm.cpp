@@ -12,6 +12,8 @@
 
 #include "console/ConsoleTexts.h"
 #include "ui/QVLaserControlFrame.h"
+
+#include <algorithm>
 #include "widgets/AutoScaleControl.h"
 #include "widgets/ConsoleFont.h"
 #include "widgets/ConsoleImages.h"
@@ -431,11 +433,31 @@ void TQVLaserControlFrame::buildRegulatorPanel(QWidget* panel) {
 }
 
 void TQVLaserControlFrame::buildSystemPanel(QWidget* panel) {
-  makeButton("ClearError", panel, {4, 10, 98, 28}, QStringLiteral("Clear Error"), -1);
-  makeButton("Reset", panel, {107, 10, 98, 28}, QStringLiteral("Reset"), -1);
-  makeButton("SaveSettings", panel, {210, 10, 98, 28}, QStringLiteral("Save Settings"), -1);
+  // Six buttons share the tab's width: the four of the laser, then the trend window and the
+  // recording viewer.
+  makeButton("ClearError", panel, {4, 10, 66, 28}, QStringLiteral("Clear Error"), -1);
+  makeButton("Reset", panel, {73, 10, 66, 28}, QStringLiteral("Reset"), -1);
+  makeButton("SaveSettings", panel, {142, 10, 66, 28}, QStringLiteral("Save Settings"), -1);
   QPushButton* record =
-      makeButton("RecordParam", panel, {313, 10, 98, 28}, QStringLiteral("Param Rec."), -1);
+      makeButton("RecordParam", panel, {211, 10, 66, 28}, QStringLiteral("Param Rec."), -1);
+  QPushButton* trends =
+      makeButton("ShowTrends", panel, {280, 10, 66, 28}, QStringLiteral("Trends"), -1);
+  trends->setToolTip(QStringLiteral("Live trends of the values the console reads"));
+  QPushButton* open =
+      makeButton("OpenRecording", panel, {349, 10, 66, 28}, QStringLiteral("Open Rec."), -1);
+  open->setToolTip(QStringLiteral("Show a recording (.qlp) file"));
+  // One caption size for the row: the largest at which every caption fits its button.
+  const QList<QPushButton*> row = panel->findChildren<QPushButton*>();
+  int points = 99;
+  for (QPushButton* b : row) {
+    fitCaption(b);
+    points = std::min(points, b->font().pointSize());
+  }
+  for (QPushButton* b : row) {
+    QFont f = b->font();
+    f.setPointSize(points);
+    b->setFont(f);
+  }
   record->setToolTip(QStringLiteral(
       "Start/stop collecting Laser's parameters. When this is activated, auto detecting "
       "laser's connection will be deactivated."));

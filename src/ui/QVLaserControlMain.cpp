@@ -4,21 +4,30 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QTimer>
+#include <QUrl>
 #include <iostream>
 
 #include "console/QVLaserControl.h"
+#include "shell/CommandLine.h"
 #include "shell/KeyFilter.h"
 #include "ui/ExtensionWindow.h"
 #include "ui/ProtocolText.h"
 #include "ui/QVLaserControlFrame.h"
+#include "ui/RecordingViewer.h"
 #include "ui/SetOptionForm.h"
 #include "ui/ShortCutKeys.h"
+#include "ui/TrendWindow.h"
 #include "widgets/ConsoleImages.h"
 
 namespace {
@@ -81,6 +90,7 @@ TQVLaserControlMainFrm::TQVLaserControlMainFrm(std::vector<std::string> args,
   // No user resize and no maximize: the console's layout is pixel-exact.
   setFixedSize(TQVLaserControlFrame::kWidth, TQVLaserControlFrame::kHeight);
 
+  const std::vector<std::string> recordings = qv::recordingFileArguments(args);
   shell_ = std::make_unique<TQVLaserControlMain>(frame_->Console(), std::move(args),
                                                  std::move(programFolder), std::move(settingsBase));
   TQVLaserControlMain& shell = *shell_;
@@ -101,6 +111,17 @@ TQVLaserControlMainFrm::TQVLaserControlMainFrm(std::vector<std::string> args,
   if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(thread()))
     idle_ = connect(d, &QAbstractEventDispatcher::aboutToBlock, this, [this] { updateActions(); });
 
+  shell.ShowTrends = [this] { ShowTrends(); };
+  connect(frame_, &TQVLaserControlFrame::TrendsRequested, this, [this] { ShowTrends(); });
+  connect(frame_, &TQVLaserControlFrame::OpenRecordingRequested, this,
+          [this] { OpenRecordingClick(); });
+  setAcceptDrops(true);
+  // Recordings named on the command line open once the window is up.
+  for (const std::string& file : recordings) {
+    const QString path = QString::fromStdString(file);
+    QTimer::singleShot(0, this, [this, path] { OpenRecording(path); });
+  }
+
   options_ = new qv::OptionDialog(this);
   frame_->OnEditOptions = [this](TQVLaserControl& console) {
     return options_->editOptions(console);
@@ -113,6 +134,10 @@ TQVLaserControlMainFrm::~TQVLaserControlMainFrm() {
   qApp->removeEventFilter(this);
   disconnect(idle_);
   shutDown();
+  // The trend window hangs on the console's trend samples: it goes before the console does.
+  delete trends_;
+  trends_ = nullptr;
+  shell_->ShowTrends = nullptr;
   frame_->OnEditOptions = nullptr;
   delete options_;
   options_ = nullptr;
@@ -122,6 +147,46 @@ TQVLaserControlMainFrm::~TQVLaserControlMainFrm() {
   // The console goes last: it closes the port and runs what the laser's threads still hand over.
   delete frame_;
   frame_ = nullptr;
+}
+
+void TQVLaserControlMainFrm::ShowTrends() {
+  if (!trends_) {
+    trends_ = new TrendWindow(Console(), this);
+    // Beside the console, below it when the screen has room there.
+    trends_->move(frameGeometry().left(), frameGeometry().bottom() + 8);
+  }
+  trends_->show();
+  trends_->raise();
+  trends_->activateWindow();
+}
+
+RecordingViewer* TQVLaserControlMainFrm::OpenRecording(const QString& path) {
+  auto* viewer = new RecordingViewer(this);
+  viewer->Open(path);  // a file that cannot be read says so in its own window
+  viewer->show();
+  viewer->raise();
+  return viewer;
+}
+
+void TQVLaserControlMainFrm::OpenRecordingClick() {
+  const QString path =
+      QFileDialog::getOpenFileName(this, tr("Open a recording"), QString(),
+                                   QStringLiteral("QVLaser Parameters(*.qlp);;Any file(*)"));
+  if (!path.isEmpty()) OpenRecording(path);
+}
+
+void TQVLaserControlMainFrm::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TQVLaserControlMainFrm::dropEvent(QDropEvent* event) {
+  bool any = false;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (!url.isLocalFile()) continue;
+    OpenRecording(url.toLocalFile());
+    any = true;
+  }
+  if (any) event->acceptProposedAction();
 }
 
 TQVLaserControl& TQVLaserControlMainFrm::Console() const {

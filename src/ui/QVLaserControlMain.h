@@ -21,6 +21,8 @@ class QInputMethodEvent;
 class QKeyEvent;
 class TQVLaserControl;
 class TQVLaserControlFrame;
+class TrendWindow;
+class RecordingViewer;
 
 namespace qv {
 class ExtensionWindows;
@@ -51,6 +53,14 @@ class TQVLaserControlMainFrm : public QMainWindow {
   // The action object of a shell action (objectName = the action's name).
   QAction* Action(qv::ActionId id) const;
 
+  // The live trend window, made on first use; null before.
+  TrendWindow* Trends() const { return trends_; }
+  void ShowTrends();
+  // Opens a recording in a viewer window of its own (an Open item, a dropped file, or a file
+  // named on the command line) and returns it.
+  RecordingViewer* OpenRecording(const QString& path);
+  void OpenRecordingClick();
+
   // Where the message about settings that cannot be saved goes (std::cerr unless set).
   void SetErrorStream(std::ostream* err) { err_ = err; }
   // The settings have been written back (or tried to be): true once the window closed.
@@ -59,6 +69,8 @@ class TQVLaserControlMainFrm : public QMainWindow {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void buildActions();
@@ -78,6 +90,7 @@ class TQVLaserControlMainFrm : public QMainWindow {
   void shutDown();
 
   TQVLaserControlFrame* frame_ = nullptr;  // the central widget, owned by this window
+  TrendWindow* trends_ = nullptr;          // a tool window owned by this window; goes first
   std::unique_ptr<TQVLaserControlMain> shell_;
   std::unique_ptr<qv::ExtensionWindows> extensionWindows_;
   qv::OptionDialog* options_ = nullptr;  // owned by this window, made after it

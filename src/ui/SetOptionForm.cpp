@@ -285,7 +285,8 @@ QWidget* OptionDialog::makeHotKeysTab() {
                                               {"CWKey", "CW mode"},
                                               {"LaserOnKey", "Laser ON"},
                                               {"LaserOffKey", "Laser OFF"},
-                                              {"SetCurrent0Key", "Set current to 0"}};
+                                              {"SetCurrent0Key", "Set current to 0"},
+                                              {"TrendsKey", "Live trends"}};
   auto* form = new QFormLayout(page);
   form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
   for (int i = 0; i < kHotKeyCount; ++i) {

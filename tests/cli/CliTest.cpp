@@ -301,6 +301,16 @@ TEST_F(CliTest, RecordThenExport) {
   const ProgramRun csv = run({"export", file, "--csv"});
   ASSERT_EQ(csv.rc, 0);
   EXPECT_EQ(csv.out.rfind("time_ms,offset_ms,code,value\n", 0), 0u);
+  // The wide form: a header row of operator names, one row per moment, no sample lost.
+  const ProgramRun wide = run({"export", file, "--wide"});
+  ASSERT_EQ(wide.rc, 0) << wide.err;
+  const std::string head = wide.out.substr(0, wide.out.find('\n'));
+  EXPECT_EQ(head.rfind("time (UTC),", 0), 0u) << head;
+  EXPECT_NE(head.find(",state"), std::string::npos) << head;
+  EXPECT_NE(head.find(",current 1 (A)"), std::string::npos) << head;
+  const size_t rows = size_t(std::count(wide.out.begin(), wide.out.end(), '\n')) - 1;
+  EXPECT_GE(rows, 1u);
+  EXPECT_LE(rows, summary["samples"].get<size_t>());
   EXPECT_EQ(run({"export", tmp_.file("missing.qlp")}).rc, 1);
 }
 

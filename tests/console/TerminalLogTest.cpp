@@ -137,3 +137,63 @@ TEST(CommandHistory, OnceWithoutRegardToCase) {
   h.Add("r02");
   EXPECT_EQ(h.Entries(), (std::vector<std::string>{"r01|r60", "r02"}));
 }
+
+// The forms a service engineer switches on: local times and hex bytes.
+class TerminalForms : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* tz = getenv("TZ");
+    oldTz_ = tz ? tz : "";
+    hadTz_ = tz != nullptr;
+    setenv("TZ", "UTC", 1);
+    tzset();
+    log_.Now = [this] { return now_; };
+  }
+  void TearDown() override {
+    if (hadTz_)
+      setenv("TZ", oldTz_.c_str(), 1);
+    else
+      unsetenv("TZ");
+    tzset();
+  }
+  qv::TerminalLog log_;
+  int64_t now_ = 1796996497123;  // 13:41:37.123 UTC
+  std::string oldTz_;
+  bool hadTz_ = false;
+};
+
+TEST_F(TerminalForms, TimestampOnEveryLineTheLogBegins) {
+  EXPECT_EQ(qv::terminalTimestamp(now_), "13:41:37.123 ");
+  log_.SetTimestamps(true);
+  log_.Sent("r01");
+  now_ += 12;
+  log_.Received("S/N: 57\r\n");
+  now_ += 1000;
+  log_.Sent("r90");
+  log_.Received("80\r\n");
+  log_.Received("1042\r\n");
+  EXPECT_EQ(log_.Text(),
+            "13:41:37.123 r01\tS/N: 57\r\n"
+            "13:41:38.135 r90\t80\r\n"
+            "13:41:38.135 \t1042\r\n"
+            "13:41:38.135 \t");
+  // Switched off, new lines come without; what was logged stays as it was.
+  log_.SetTimestamps(false);
+  log_.Sent("r60");
+  EXPECT_EQ(log_.Text().substr(log_.Text().size() - 4), "r60\t");
+}
+
+TEST_F(TerminalForms, HexShowsControlAndHighBytesAndKeepsTheLines) {
+  EXPECT_EQ(qv::hexBytes(std::string("A\x01\xB0", 3)), "41 01 B0 ");
+  log_.SetHexView(true);
+  log_.Sent("r86");  // what was sent stays readable
+  log_.Received(
+      std::string("T=25\xB0"
+                  "C\r",
+                  7));
+  log_.Received("\nOK\x07\r\n");
+  EXPECT_EQ(log_.Text(),
+            "r86\t54 3D 32 35 B0 43 0D \r\n"
+            "0A 4F 4B 07 0D 0A \r\n"
+            "\t");
+}

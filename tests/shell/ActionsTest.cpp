@@ -29,6 +29,7 @@ class FakeHost : public ActionHost {
     return true;
   }
   void closeMainWindow() override { calls.push_back("close"); }
+  void showTrends() override { calls.push_back("trends"); }
   const TOptions& options() override { return opts; }
 };
 
@@ -49,8 +50,11 @@ TEST_F(Actions, BuiltInShortCutsAreTheStoredNumbers) {
   EXPECT_EQ(actions.shortCut(ActionId::SetCurrent9), 16441);
   EXPECT_EQ(actions.shortCut(ActionId::About), 112);
   EXPECT_EQ(actions.shortCut(ActionId::MinimizeToTray), 0);
-  EXPECT_EQ(qv::builtInHotKeys(),
-            (std::array<TShortCut, 7>{16460, 16457, 16453, 16471, 16462, 16467, 16432}));
+  EXPECT_EQ(qv::builtInHotKeys(), (std::array<TShortCut, kHotKeyCount>{
+                                      16460, 16457, 16453, 16471, 16462, 16467, 16432, 16468}));
+  // Ctrl+T opens the trends; nothing else carries it.
+  EXPECT_EQ(actions.actionForShortCut(16468), ActionId::ShowTrends);
+  EXPECT_EQ(actions.shortCut(ActionId::ShowTrends), 16468);
 }
 
 TEST_F(Actions, GuardedActionsFollowTheConnection) {

@@ -52,3 +52,10 @@ TEST(CommandLine, ExtractRemovesOnlyTheConsoleForms) {
 }
 
 }  // namespace
+
+TEST(CommandLine, RecordingFilesAreTheArgumentsThatAreNoForms) {
+  EXPECT_EQ(qv::recordingFileArguments(
+                {"/port:7", "/data/run.qlp", "-MemLeaks", "b.qlp", "-x", "-TOP:3", "/Left:x"}),
+            (std::vector<std::string>{"/data/run.qlp", "b.qlp"}));
+  EXPECT_TRUE(qv::recordingFileArguments({}).empty());
+}

@@ -89,6 +89,7 @@ TEST_F(MainWindow, FirstStartWithoutAFileWritesTheGroupAtShutdown) {
   EXPECT_EQ(ini.readString("Automation", "DetectInterval", ""), "50");
   EXPECT_EQ(ini.readString("HotKeys", "ConnectLaser", ""), "16460");
   EXPECT_EQ(ini.readString("HotKeys", "SetCurrentZero", ""), "16432");
+  EXPECT_EQ(ini.readString("HotKeys", "ShowTrends", ""), "16468");
   EXPECT_EQ(ini.keys("PresetCurrents").size(), 9u);  // empty presets are written too
   EXPECT_TRUE(ini.valueExists("PresetCurrents", "9"));
   EXPECT_FALSE(ini.valueExists("Laser", "SeederFrequency"));
@@ -110,6 +111,7 @@ TEST_F(MainWindow, CommandLineWinsAndUnknownEntriesSurvive) {
   EXPECT_EQ(r.autoDetectInterval, 50);                     // unparsable: default
   EXPECT_EQ(console.Options().HotKeys[hkSetInternal], 16465);
   EXPECT_EQ(console.Options().HotKeys[hkLaserOn], 16462);  // out of range: built-in
+  EXPECT_EQ(console.Options().HotKeys[hkShowTrends], 16468);  // an older file: the default
   EXPECT_EQ(console.Options().PresetCurrents[3], "12.5");
   EXPECT_EQ(main->Actions().shortCut(qv::ActionId::SetInternal), 16465);
 

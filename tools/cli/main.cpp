@@ -15,6 +15,7 @@
 #include "catalogue/PortDiscovery.h"
 #include "console/ConsoleTexts.h"
 #include "platform/Clock.h"
+#include "recording/ParamExport.h"
 #include "recording/ParamFileReader.h"
 #include "shell/CommandLine.h"
 #include "shell/SettingsFile.h"
@@ -419,61 +420,20 @@ int cmdRecord(const Globals& g, const std::string& file, double seconds) {
   return stillRecording ? kOk : kFailure;
 }
 
-bool isCodeList(int16_t code) { return code == 90 || code == 91; }
-
-Json codeBytes(const TLaserParams& p) {
-  size_t n = p.Value.size();
-  while (n > 0 && p.Value[n - 1] == 0) --n;
-  Json codes = Json::array();
-  for (size_t i = 0; i < n; ++i) codes.push_back(p.Value[i]);
-  return codes;
-}
-
-int cmdExport(const Globals& g, const std::string& file, bool csv) {
+int cmdExport(const Globals& g, const std::string& file, bool csv, bool wide) {
   const ParamFileContents contents = readParamFile(file);
   if (!contents.opened) {
     std::cerr << file << ": " << (contents.error.empty() ? "cannot be read" : contents.error)
               << std::endl;
     return kFailure;
   }
-  if (csv) {
-    std::cout << "time_ms,offset_ms,code,value\n";
-    for (const RecordedSample& s : contents.samples) {
-      const int32_t offset = s.params.TimeOffset;
-      const int16_t code = s.params.Code;
-      std::cout << s.time << "," << offset << "," << code << ",";
-      if (isCodeList(s.params.Code)) {
-        std::string list;
-        for (const auto& c : codeBytes(s.params)) list += (list.empty() ? "" : " ") + c.dump();
-        std::cout << list;
-      } else {
-        const double v = paramDouble(s.params.Value);
-        if (std::isfinite(v)) std::cout << Json(v).dump();
-      }
-      std::cout << "\n";
-    }
-    std::cout.flush();
+  if (wide) {
+    writeWideCsv(std::cout, makeWideTable(contents.samples));
+  } else if (csv) {
+    writeLongCsv(std::cout, contents);
   } else {
-    const TParamFileHeader& h = contents.header;
-    Json samples = Json::array();
-    for (const RecordedSample& s : contents.samples) {
-      // The records are packed: copy their fields out before binding them.
-      const int32_t offset = s.params.TimeOffset;
-      const int16_t code = s.params.Code;
-      Json j = {{"time_ms", s.time}, {"offset_ms", offset}, {"code", code}};
-      if (isCodeList(s.params.Code)) j["codes"] = codeBytes(s.params);
-      else j["value"] = paramDouble(s.params.Value);
-      samples.push_back(std::move(j));
-    }
     Output out(true);
-    out.value({{"header",
-                {{"head_serial", uint16_t(h.HeadSerial)},
-                 {"laser_serial", uint16_t(h.LaserSerial)},
-                 {"running_minutes", uint32_t(h.RunningMinutes)},
-                 {"diode1_minutes", uint32_t(h.Diode1Minutes)},
-                 {"diode2_minutes", uint32_t(h.Diode2Minutes)},
-                 {"start_time_ms", int64_t(h.StartTime)}}},
-               {"samples", std::move(samples)}});
+    out.value(paramFileJson(contents));
     (void)g;
   }
   if (!contents.error.empty()) {
@@ -607,6 +567,9 @@ int run(int argc, char** argv) {
   auto* exportCmd = app.add_subcommand("export", "print a recording file");
   exportCmd->add_option("file", exportFile, "the recording file")->required();
   exportCmd->add_flag("--csv", exportCsv, "CSV instead of JSON");
+  bool exportWide = false;
+  exportCmd->add_flag("--wide", exportWide,
+                      "CSV with one row per time and one column per recorded quantity");
 
   auto* ports = app.add_subcommand("ports", "list the serial ports and what answers on them");
 
@@ -646,7 +609,7 @@ int run(int argc, char** argv) {
   if (*reset) return cmdSet(g, {"reset", {}}, verbose);
   if (*saveSettings) return cmdSet(g, {"save-settings", {}}, verbose);
   if (*record) return cmdRecord(g, recordFile, recordSeconds);
-  if (*exportCmd) return cmdExport(g, exportFile, exportCsv);
+  if (*exportCmd) return cmdExport(g, exportFile, exportCsv, exportWide);
   if (*ports) return cmdPorts(g);
   if (*catalogue) return cmdCatalogue(g, generation, variant);
   return kFailure;
