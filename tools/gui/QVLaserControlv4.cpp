@@ -15,7 +15,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: QVLaserControlv4 [-PORT:n] [-LEFT:x] [-TOP:y] [-MemLeaks] [Qt options]\n"
+    "Usage: QVLaserControlv4 [-PORT:n] [-LEFT:x] [-TOP:y] [-MemLeaks] [Qt options] [FILE.qlp...]\n"
     "\n"
     "The operator console of Quorvane lasers. It connects to the laser on COM port n (1..256;\n"
     "default: the port in its settings file, else 1), identifies it and polls its state.\n"
@@ -24,6 +24,7 @@ constexpr const char* kUsage =
     "  -LEFT:x    left edge of the window in pixels\n"
     "  -TOP:y     top edge of the window in pixels\n"
     "  -MemLeaks  report memory still held at exit\n"
+    "  FILE.qlp   open a recording of the laser's parameters in the recording viewer\n"
     "  --help     this text\n"
     "  --version  print the version and exit\n"
     "\n"
