@@ -131,6 +131,8 @@ void TrendPlot::refresh(bool force) {
   for (const std::string& unit : axisOrder_) {
     const auto [lo, hi] = store_.valueRange(unit, from, to);
     axes_[unit]->setRange(lo, hi);
+    // Round ticks (25.0, 25.1, ...) read better than the exact range's fifths.
+    axes_[unit]->applyNiceNumbers();
   }
 }
 
