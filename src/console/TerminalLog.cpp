@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "console/ConsoleTexts.h"
+#include "platform/Clock.h"
 #include "recording/QVLaserParam_Bin.h"
 
 namespace qv {
@@ -47,17 +48,10 @@ bool blankLine(const std::string& line) {
 }  // namespace
 
 std::string terminalTimestamp(int64_t unixMs) {
-  int64_t seconds = unixMs / 1000;
-  int64_t ms = unixMs % 1000;
-  if (ms < 0) {
-    ms += 1000;
-    --seconds;
-  }
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm tm{};
-  localtime_r(&t, &tm);
+  const qv::CalendarTime c = qv::calendarTime(unixMs, true);
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d ", tm.tm_hour, tm.tm_min, tm.tm_sec, int(ms));
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d ", c.fields.tm_hour, c.fields.tm_min,
+                c.fields.tm_sec, c.ms);
   return buf;
 }
 

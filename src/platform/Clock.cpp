@@ -27,4 +27,22 @@ void sleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+CalendarTime calendarTime(int64_t unixMs, bool local) {
+  CalendarTime c;
+  int64_t seconds = unixMs / 1000;
+  int64_t ms = unixMs % 1000;
+  if (ms < 0) {
+    ms += 1000;
+    --seconds;
+  }
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  if (local) {
+    localtime_r(&t, &c.fields);
+  } else {
+    gmtime_r(&t, &c.fields);
+  }
+  c.ms = static_cast<int>(ms);
+  return c;
+}
+
 }  // namespace qv

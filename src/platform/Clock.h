@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 namespace qv {
 
@@ -13,5 +14,13 @@ int64_t counterFrequency();
 double counterMs(int64_t from, int64_t to);
 // Sleeps for ms milliseconds (0 yields).
 void sleepMs(int ms);
+
+// A moment in Unix milliseconds as calendar fields, in local time or in UTC, with its
+// milliseconds 0..999 (moments before 1970 still count forward within their second).
+struct CalendarTime {
+  std::tm fields{};
+  int ms = 0;
+};
+CalendarTime calendarTime(int64_t unixMs, bool local);
 
 }  // namespace qv

@@ -8,21 +8,16 @@
 #include <map>
 #include <tuple>
 
+#include "platform/Clock.h"
+
 namespace qv {
 
 std::string isoUtc(int64_t unixMs) {
-  int64_t seconds = unixMs / 1000;
-  int64_t ms = unixMs % 1000;
-  if (ms < 0) {  // times before 1970 still count forward within their second
-    ms += 1000;
-    --seconds;
-  }
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
+  const CalendarTime c = calendarTime(unixMs, false);
+  const std::tm& tm = c.fields;
   char buf[96];
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900,
-                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, int(ms));
+                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, c.ms);
   return buf;
 }
 
@@ -157,18 +152,11 @@ std::string runningTimeText(uint32_t minutes) {
 }
 
 std::string localTimeText(int64_t unixMs) {
-  int64_t seconds = unixMs / 1000;
-  int64_t ms = unixMs % 1000;
-  if (ms < 0) {
-    ms += 1000;
-    --seconds;
-  }
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm tm{};
-  localtime_r(&t, &tm);
+  const CalendarTime c = calendarTime(unixMs, true);
+  const std::tm& tm = c.fields;
   char buf[96];
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", tm.tm_year + 1900,
-                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, int(ms));
+                tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, c.ms);
   return buf;
 }
 
