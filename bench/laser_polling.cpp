@@ -37,36 +37,6 @@ double cpuSeconds() {
          double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// Context switches of every thread of this process so far, by thread name.
-std::map<std::string, long> switchesByThread() {
-  std::map<std::string, long> m;
-  for (const auto& t : std::filesystem::directory_iterator("/proc/self/task")) {
-    std::string name = "?";
-    if (FILE* f = std::fopen((t.path() / "comm").c_str(), "r")) {
-      char buf[64] = {};
-      if (std::fgets(buf, sizeof buf, f)) name = buf;
-      std::fclose(f);
-      while (!name.empty() && name.back() == '\n') name.pop_back();
-    }
-    FILE* f = std::fopen((t.path() / "status").c_str(), "r");
-    if (!f) continue;
-    char line[256];
-    long v = 0;
-    while (std::fgets(line, sizeof line, f))
-      if (std::sscanf(line, "voluntary_ctxt_switches: %ld", &v) == 1 ||
-          std::sscanf(line, "nonvoluntary_ctxt_switches: %ld", &v) == 1)
-        m[name] += v;
-    std::fclose(f);
-  }
-  return m;
-}
-
-long contextSwitches() {
-  long total = 0;
-  for (const auto& [name, n] : switchesByThread()) total += n;
-  return total;
-}
-
 // Processor time of every thread of a process so far, in seconds (scheduler statistics, so
 // finer than the clock ticks of /proc/<pid>/stat).
 double processCpuSeconds(pid_t pid) {
@@ -107,6 +77,17 @@ std::map<std::string, long> processSwitches(pid_t pid) {
     std::fclose(f);
   }
   return m;
+}
+
+// The same for this process.
+std::map<std::string, long> switchesByThread() {
+  return processSwitches(::getpid());
+}
+
+long contextSwitches() {
+  long total = 0;
+  for (const auto& [name, n] : switchesByThread()) total += n;
+  return total;
 }
 
 long total(const std::map<std::string, long>& m) {
